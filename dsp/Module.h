@@ -1,0 +1,106 @@
+#pragma once
+// The module framework shared by every piece of sound code: modules render
+// into 16-sample sub-blocks and read their settings through pointers to
+// named parameters that live in one container, the Effect.
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Vorn {
+
+// Every module buffer and modulation input is this long; a process() call
+// never renders more samples than this.
+constexpr int kSubBlock = 16;
+
+class ParamFormatter {
+public:
+    // Writes the display text of `value` for the parameter whose value
+    // pointer is `param`, cut to `size` bytes including the terminator.
+    // Returns the number of characters the untruncated print produced.
+    virtual int format(const float* param, float value, char* text, std::size_t size);
+protected:
+    ~ParamFormatter() = default;
+};
+
+class NoAssignOrCopy {
+public:
+    NoAssignOrCopy() = default;
+    NoAssignOrCopy(const NoAssignOrCopy&) = delete;
+    NoAssignOrCopy& operator=(const NoAssignOrCopy&) = delete;
+};
+
+// The note-event interface. It has no data and no virtual destructor:
+// nothing is ever deleted through it.
+class MIDIListener {
+public:
+    virtual void controlChange(int controller, int value) = 0;
+    virtual void noteOff(int note) = 0;
+    virtual void noteOn(int note, int velocity) = 0;
+protected:
+    ~MIDIListener() = default;
+};
+
+class Effect;
+
+class Module : public ParamFormatter, public NoAssignOrCopy {
+public:
+    Module(Effect* owner, const char* name);
+    virtual ~Module();
+    // Called once per host block before any rendering.
+    virtual void prepare() {}
+    // Renders `count` (1..16) samples into output[0..count-1].
+    virtual void process(int sampleRate, int count) = 0;
+
+    Effect* owner;
+    std::string name;
+    float output[kSubBlock];
+};
+
+struct Parameter {
+    Module* owner;       // first registrant; formats the display text
+    std::string name;    // module name + parameter name
+    float defaultValue;
+    float value;         // live value read by the modules
+};
+
+class Effect : public NoAssignOrCopy {
+public:
+    Effect() = default;
+    virtual ~Effect();
+    virtual double songPosition() const { return songPosition_; }
+    virtual float tempo() const { return tempo_; }
+
+    // Returns the live value of the parameter named module->name + name,
+    // creating it (with this default) when no module registered it before.
+    // The pointer stays valid for the life of the Effect.
+    float* addParameter(Module* module, const char* parameterName, float defaultValue);
+    int parameterCount() const { return static_cast<int>(parameters_.size()); }
+    Parameter& parameter(int index) { return *parameters_[static_cast<std::size_t>(index)]; }
+    const Parameter& parameter(int index) const { return *parameters_[static_cast<std::size_t>(index)]; }
+    // Exact, case-sensitive lookup by full name; -1 when absent.
+    int findParameter(const char* fullName) const;
+
+    void setSongPosition(double ppq) { songPosition_ = ppq; }
+    void setTempo(float bpm) { tempo_ = bpm; }
+
+private:
+    std::vector<std::unique_ptr<Parameter>> parameters_;
+    std::map<std::string, int> nameIndex_;
+    double songPosition_ = 0.0;
+    float tempo_ = 0.0f;
+};
+
+// Multiplies another module's output by its "Amount" parameter.
+class Scaler : public Module {
+public:
+    Scaler(Effect* owner, const char* name, const Module* input);
+    void process(int sampleRate, int count) override;
+private:
+    const Module* input_;
+    const float* amount_;
+};
+
+} // namespace Vorn

@@ -1,0 +1,142 @@
+#include "dsp/WaveTable.h"
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+namespace Vorn {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793238462643383279502884; // equals 4 * atan(1) in double
+constexpr double kTwoPi = 2.0 * kPi;
+constexpr double kRatio = 1.100000023841858; // the float nearest 1.1, widened
+
+int computeLevelCount()
+{
+    float a = static_cast<float>(std::log(1024.0));
+    float b = static_cast<float>(std::log(static_cast<double>(1.1f)));
+    return static_cast<int>(std::ceil(a / b));
+}
+
+const char* const kWaveNames[WaveTable::kWaveCount] = {"sin", "tri", "saw", "squ", "dig1", "dig2", "dig3", "dig4", "dig5"};
+
+const float kFixedSpectra[5][63] = {
+    {0.23815f, 0.232434f, 0.234856f, 0.23352f, 0.034056f, 1, 0.016373f, 0.113719f, 0.021999f, 0.028899f, 0.025549f,
+     0.070541f, 0.009289f, 0.054978f, 0.011365f, 0.062204f, 0.001288f, 0.029549f, 0.016792f, 0.015196f, 0.002443f,
+     0.009519f, 0.001909f, 0.014792f, 0.00966f, 0.020186f, 0.013021f, 0.014535f, 0.009481f, 0.008177f, 0.00545f,
+     0.007149f, 0.002485f, 0.005003f, 0.010119f, 0.000715f, 0.000211f, 0.003539f, 0.001151f, 0.012693f, 0.00186f,
+     0.005008f, 0.003732f, 0.012321f, 0.002223f, 0.006198f, 0.00074f, 0.007908f, 0.000717f, 0.003797f, 0.000613f,
+     0.005711f, 0.002314f, 0.003681f, 0.0014f, 0.006613f, 0.001705f, 0.005312f, 0.001891f, 0.006948f, 0.002771f,
+     0.007632f, 0.000428f},
+    {1, 0.068767f, 0.000424f, 0.490603f, 0.209957f, 0.000542f, 0.112167f, 0.016931f, 0.099305f, 0.016944f, 0.002981f,
+     0.199871f, 0.002143f, 0.002017f, 0.000298f, 0.222141f, 0.00082f, 0.001092f, 0.031484f, 0.000355f, 0.000414f,
+     0.000319f, 0.123661f, 0.001443f, 0.00106f, 0.045031f, 0.000164f, 0.000313f, 0.000524f, 0.080767f, 0.000364f, 0,
+     0.010383f, 0.001448f, 0.000459f, 0.000074f, 0.046218f, 0.000432f, 0.000974f, 0.005681f, 0.000711f, 0.000478f,
+     0.001108f, 0.026179f, 0.000205f, 0.001281f, 0.002137f, 0.000511f, 0.001212f, 0.000868f, 0.012311f, 0.000683f,
+     0.00219f, 0.000407f, 0.000534f, 0.002906f, 0.000252f, 0.007779f, 0.00055f, 0.000155f, 0.000638f, 0.000626f,
+     0.002811f},
+    {1, 0.436564f, 0.000178f, 0.261437f, 0.293047f, 0.002446f, 0.11127f, 0.000545f, 0.002412f, 0.000174f, 0.256675f,
+     0.002182f, 0.001983f, 0.002991f, 0.000767f, 0.199649f, 0.077272f, 0.000325f, 0.002851f, 0.000377f, 0.001822f,
+     0.235055f, 0.001498f, 0.003469f, 0.000682f, 0.110786f, 0.001276f, 0.001536f, 0.147887f, 0.002119f, 0.109459f,
+     0.1441f, 0.001873f, 0.002995f, 0.000818f, 0.00099f, 0.002405f, 0.001914f, 0.003138f, 0.00069f, 0.001596f,
+     0.003728f, 0.001524f, 0.003579f, 0.000305f, 0.003579f, 0.004049f, 0.001426f, 0.001915f, 0.000246f, 0.001377f,
+     0.002013f, 0.000284f, 0.002449f, 0.002367f, 0.000816f, 0.002009f, 0.000761f, 0.002436f, 0.000504f, 0.002741f,
+     0.001449f, 0.000782f},
+    {0.014956f, 0.000911f, 0.926242f, 0.001053f, 0.002663f, 0.441619f, 0.001545f, 0.00021f, 0.144803f, 0.000016f,
+     0.000817f, 0.116427f, 0.002991f, 0.000992f, 0.08517f, 0.067533f, 0.000979f, 1, 0.003324f, 0.001404f, 0.003924f,
+     0.000286f, 0.000415f, 0.000598f, 0.000314f, 0.000682f, 0.002154f, 0.000644f, 0.001909f, 0.002337f, 0.0037f,
+     0.001076f, 0.002641f, 0.000748f, 0.000476f, 0.000476f, 0.000171f, 0.000355f, 0.002947f, 0.000895f, 0.000271f,
+     0.000349f, 0.001436f, 0.003006f, 0.002148f, 0.000501f, 0.000006f, 0.000024f, 0.000432f, 0.002928f, 0.003661f,
+     0.00065f, 0.002059f, 0.000808f, 0.000712f, 0.001055f, 0.000572f, 0.0026f, 0.00011f, 0.002685f, 0.002547f,
+     0.001897f, 0.002571f},
+    {0.979613f, 0.049683f, 0.863778f, 0.059449f, 0.735076f, 0.05724f, 0.603595f, 0.048442f, 0.515497f, 0.05356f,
+     0.459073f, 0.043506f, 0.408585f, 0.038792f, 0.366761f, 0.04079f, 0.350431f, 0.0279f, 0.316934f, 0.021686f,
+     0.292036f, 0.013922f, 0.267853f, 0.004834f, 0.224705f, 0.000734f, 0.193018f, 0.014671f, 0.162386f, 0.033152f,
+     0.143335f, 0.067114f, 0.146406f, 0.115354f, 0.174436f, 0.138238f, 0.209672f, 0.143226f, 0.242085f, 0.130336f,
+     0.278523f, 0.079216f, 0.289421f, 0.005282f, 0.289306f, 0.085127f, 0.277735f, 0.191761f, 0.260317f, 0.361105f,
+     0.219135f, 0.509114f, 0.166149f, 0.660172f, 0.124632f, 1, 0.001269f, 0.678778f, 0.002302f, 0.576633f, 0.002754f,
+     0.556847f, 0.000441f},
+};
+
+void fillSpectrum(int wave, float* a)
+{
+    std::memset(a, 0, sizeof(float) * WaveTable::kSamplesPerLevel);
+    switch (wave) {
+    case 0:
+        a[1] = 1.0f;
+        break;
+    case 1:
+        for (int i = 0; 2 * i + 1 <= 1021; ++i) {
+            int k = 2 * i + 1;
+            a[k] = static_cast<float>(std::pow(-1.0, static_cast<double>(i)) / std::pow(static_cast<double>(k), 2.0));
+        }
+        break;
+    case 2:
+        for (int k = 1; k <= 1023; ++k)
+            a[k] = static_cast<float>(1.0 / k);
+        break;
+    case 3:
+        for (int k = 1; k <= 1023; k += 2)
+            a[k] = static_cast<float>(1.0 / k);
+        break;
+    default:
+        for (int k = 1; k <= 63; ++k)
+            a[k] = kFixedSpectra[wave - 4][k - 1];
+        break;
+    }
+}
+
+} // namespace
+
+const int WaveTable::kLevelCount = computeLevelCount();
+const int WaveTable::kWaveStride = WaveTable::kLevelCount * WaveTable::kSamplesPerLevel;
+
+WaveTable::WaveTable()
+    : samples_(static_cast<std::size_t>(kWaveCount) * static_cast<std::size_t>(kWaveStride), 0.0f)
+{
+    float a[kSamplesPerLevel];
+    const int levels = kLevelCount;
+    for (int w = 0; w < kWaveCount; ++w) {
+        fillSpectrum(w, a);
+        float* wave = samples_.data() + static_cast<std::size_t>(w) * static_cast<std::size_t>(kWaveStride);
+        float x = static_cast<float>(1024.0f / static_cast<float>(std::pow(kRatio, static_cast<double>(levels))));
+        for (int n = levels - 1; n >= 1; --n) {
+            float f = x;
+            x = static_cast<float>(static_cast<double>(f) * kRatio);
+            int lo = static_cast<int>(f);
+            int hi = static_cast<int>(std::floor(x));
+            float* level = wave + n * kSamplesPerLevel;
+            for (int h = lo; h < hi; ++h) {
+                float d = static_cast<float>(h * kTwoPi * (1.0 / 1024.0));
+                for (int j = 0; j < kSamplesPerLevel; ++j)
+                    level[j] += static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d))) * a[h];
+            }
+            std::memcpy(level - kSamplesPerLevel, level, sizeof(float) * kSamplesPerLevel);
+        }
+    }
+}
+
+WaveTable::~WaveTable() = default;
+
+std::shared_ptr<const WaveTable> WaveTable::shared()
+{
+    static std::mutex mutex;
+    static std::weak_ptr<const WaveTable> current;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::shared_ptr<const WaveTable> table = current.lock();
+    if (!table) {
+        table = std::make_shared<const WaveTable>();
+        current = table;
+    }
+    return table;
+}
+
+const char* waveName(int index)
+{
+    if (index < 0 || index >= WaveTable::kWaveCount)
+        return "";
+    return kWaveNames[index];
+}
+
+} // namespace Vorn
