@@ -1,25 +1,139 @@
 #pragma once
 // The plug-in object: at once the VST instrument the host talks to, the
-// receiver of note events and the container of all sound parameters.
+// receiver of note events and the container of all sound parameters. It
+// owns the voice graph, the global effects and the 32-program store.
 
 #include "dsp/Module.h"
+#include "dsp/Summer.h"
+#include "dsp/Voice.h"
+#include "plugin/NoteQueue.h"
+#include "plugin/NoteSet.h"
+#include "plugin/Program.h"
 #include "vst/AudioEffectX.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace Vorn {
+class ADSREnvelope;
+class WaveTable;
+class Redux;
+class Phaser;
+class Chorus;
+class Delay;
+} // namespace Vorn
+
+class Synth;
+using EditorFactory = AEffEditor* (*)(Synth*);
 
 class Synth : public AudioEffectX, public Vorn::MIDIListener, public Vorn::Effect {
 public:
     static constexpr int kProgramCount = 32;
+    static constexpr int kVoiceCount = 6;
     static constexpr VstInt32 kUniqueId = ('z' << 24) | ('k' << 16) | ('v' << 8) | 'q';
 
-    explicit Synth(audioMasterCallback host);
+    explicit Synth(audioMasterCallback host, EditorFactory makeEditor = nullptr);
     ~Synth() override;
 
-    // Host-facing operations.
+    // Audio thread.
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     VstInt32 processEvents(VstEvents* events) override;
+
+    // Host parameter access.
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+
+    // Programs.
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+
     VstInt32 canDo(char* text) override;
 
     // Note handling.
     void controlChange(int controller, int value) override;
     void noteOff(int note) override;
     void noteOn(int note, int velocity) override;
+    void allNotesOff();
+
+    // Queries for the editor.
+    int parameterCount() const { return Vorn::Effect::parameterCount(); }
+    void copyParameterName(int index, char* text, std::size_t size) const;
+    float liveValue(int index) const;
+    float defaultValue(int index) const;
+    bool hasBend(int index);
+
+    // Bend recording, driven by the editor.
+    void beginParameterGesture(int index);
+    void endParameterGesture(int index);
+    void armBend() { bendArmed_.store(true); }
+    void disarmBend() { bendArmed_.store(false); }
+    bool isBendArmed() const { return bendArmed_.load(); }
+    void clearBends();
+
+    // The editor's Dice and Init buttons.
+    void randomise();
+    void initialise();
+
+    // Inspection (tests, tools).
+    int voiceParameterCount() const { return voiceParameterCount_; }
+    Vorn::Voice& voice(int i) { return *voices_[static_cast<std::size_t>(i)]; }
+    bool voiceIdle(int i) const;
+    int activeVoiceCount() const;
+    const NoteSet& heldNotes() const { return heldNotes_; }
+    int auditionNote() const { return auditionNote_.load(); }
+    float bendClock() const { return bendClock_.load(std::memory_order_relaxed); }
+    Program& program(int i) { return *programs_[static_cast<std::size_t>(i)]; }
+    Program& currentProgram() { return *current_.load(); }
+    std::vector<BendPoint> bendPoints(int index);
+    const Vorn::WaveTable& waveTable() const { return *waveTable_; }
+
+private:
+    friend class SynthChunks;
+
+    void buildGraph();
+    bool validIndex(VstInt32 index) const { return index >= 0 && index < parameterCount(); }
+    void appendBendPoint(int index, float value);
+    void updateLiveValues(int active, float dt);
+    void resetBendPlayback();
+    void resetCursors(Program& program);
+    void playQueuedNotes();
+
+    // Serialises the writers of the store (host and editor threads). The
+    // audio thread never takes it.
+    std::recursive_mutex storeMutex_;
+    BufferReclaimer reclaimer_;
+
+    std::shared_ptr<const Vorn::WaveTable> waveTable_;
+    std::unique_ptr<Vorn::Summer<Vorn::Voice>> summer_;
+    std::vector<std::unique_ptr<Vorn::Voice>> voices_;
+    std::vector<Vorn::ADSREnvelope*> ampEnvelopes_;
+    int voiceParameterCount_ = 0;
+    std::unique_ptr<Vorn::Redux> digi_;
+    std::unique_ptr<Vorn::Phaser> phaser_;
+    std::unique_ptr<Vorn::Chorus> chorus_;
+    std::unique_ptr<Vorn::Delay> delay_;
+    Vorn::Module* lastModule_ = nullptr;
+
+    std::vector<std::unique_ptr<Program>> programs_;
+    std::atomic<Program*> current_{nullptr};
+    std::vector<uint8_t> chunkBuffer_;
+
+    NoteSet heldNotes_;
+    NoteQueue gestureNotes_;
+    std::atomic<uint8_t> auditionNote_{60};
+    std::atomic<bool> bendArmed_{false};
+    std::atomic<float> bendClock_{0.0f};
+    std::atomic<std::thread::id> audioThread_{};
+
+    uint32_t randomState_ = 1;
 };

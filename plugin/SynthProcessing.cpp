@@ -1,0 +1,153 @@
+// The real-time path: MIDI events become note calls, and each host block is
+// rendered in sub-blocks of at most 16 samples through the voices and the
+// global effect chain. Nothing here allocates, locks or waits.
+
+#include "plugin/Synth.h"
+
+#include "dsp/ADSREnvelope.h"
+#include "dsp/Chorus.h"
+#include "dsp/Delay.h"
+#include "dsp/Phaser.h"
+#include "dsp/Redux.h"
+
+#include <algorithm>
+#include <cstring>
+
+VstInt32 Synth::processEvents(VstEvents* events)
+{
+    audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    playQueuedNotes();
+    for (VstInt32 i = 0; i < events->numEvents; ++i) {
+        const VstEvent* event = events->events[i];
+        if (event == nullptr || event->type != kVstMidiType)
+            continue;
+        const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(midi->midiData);
+        const int status = bytes[0] & 0xF0;
+        if (status == 0x90 || status == 0x80) {
+            const int note = bytes[1] & 0x7F;
+            const int velocity = bytes[2] & 0x7F;
+            if (status == 0x90 && velocity != 0)
+                noteOn(note, velocity);
+            else
+                noteOff(note);
+        } else if (status == 0xB0 && (bytes[1] == 0x7B || bytes[1] == 0x7E)) {
+            allNotesOff();
+        }
+    }
+    return 1;
+}
+
+void Synth::playQueuedNotes()
+{
+    gestureNotes_.drain([this](NoteQueue::Command command) {
+        if (command.velocity != 0)
+            noteOn(command.note, command.velocity);
+        else
+            noteOff(command.note);
+    });
+}
+
+void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
+{
+    audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    reclaimer_.enter();
+    playQueuedNotes();
+
+    if (VstTimeInfo* time = getTimeInfo(kVstPpqPosValid | kVstTempoValid)) {
+        if (time->flags & kVstPpqPosValid)
+            setSongPosition(time->ppqPos);
+        if (time->flags & kVstTempoValid)
+            setTempo(static_cast<float>(time->tempo));
+    }
+
+    for (auto& voice : voices_)
+        voice->prepareVoice();
+
+    // A rate that truncates to 0 (or is not a number) cannot time anything:
+    // render silence rather than divide by zero.
+    const float rate = sampleRate;
+    const int sr = (rate >= 1.0f && rate < 2147483648.0f) ? static_cast<int>(rate) : 0;
+
+    float* left = outputs[0];
+    int pos = 0;
+    int remaining = sampleFrames;
+    while (remaining > 0) {
+        const int n = std::min(remaining, static_cast<int>(Vorn::kSubBlock));
+        if (sr == 0) {
+            std::memset(left + pos, 0, sizeof(float) * static_cast<std::size_t>(n));
+        } else {
+            const int active = activeVoiceCount();
+            const float dt = static_cast<float>(n) / static_cast<float>(sr);
+            updateLiveValues(active, dt);
+            for (int v = 0; v < kVoiceCount; ++v) {
+                if (voiceIdle(v))
+                    voices_[static_cast<std::size_t>(v)]->silenceVoice();
+                else
+                    voices_[static_cast<std::size_t>(v)]->renderVoice(sr, n);
+            }
+            summer_->process(sr, n);
+            digi_->process(sr, n);
+            phaser_->process(sr, n);
+            chorus_->process(sr, n);
+            delay_->process(sr, n);
+            std::memcpy(left + pos, lastModule_->output, sizeof(float) * static_cast<std::size_t>(n));
+            if (active == 0)
+                resetBendPlayback();
+        }
+        remaining -= n;
+        pos += n;
+    }
+    if (sampleFrames > 0)
+        std::memcpy(outputs[1], outputs[0], sizeof(float) * static_cast<std::size_t>(sampleFrames));
+    reclaimer_.leave();
+}
+
+bool Synth::voiceIdle(int i) const
+{
+    return ampEnvelopes_[static_cast<std::size_t>(i)]->idle();
+}
+
+int Synth::activeVoiceCount() const
+{
+    int active = 0;
+    for (int v = 0; v < kVoiceCount; ++v)
+        active += voiceIdle(v) ? 0 : 1;
+    return active;
+}
+
+void Synth::updateLiveValues(int active, float dt)
+{
+    Program& program = *current_.load();
+    const float clock = bendClock_.load(std::memory_order_relaxed);
+    const int count = std::min(program.paramCount, parameterCount());
+    for (int i = 0; i < count; ++i) {
+        ProgramParam& entry = program.params[i];
+        float* live = &parameter(i).value;
+        const BendList::View bend = entry.bend.view();
+        if (active > 0 && bend.count > 0) {
+            const int cursor = entry.cursor.load(std::memory_order_relaxed);
+            if (cursor >= 0 && cursor + 1 < bend.count && clock + dt > bend.at(cursor + 1).time) {
+                const float value = bend.at(cursor).value;
+                __atomic_store(live, &value, __ATOMIC_RELAXED);
+                entry.cursor.store(cursor + 1, std::memory_order_relaxed);
+            }
+        } else {
+            const float value = entry.value.load(std::memory_order_relaxed);
+            __atomic_store(live, &value, __ATOMIC_RELAXED);
+        }
+    }
+    bendClock_.store(clock + dt, std::memory_order_relaxed);
+}
+
+void Synth::resetCursors(Program& program)
+{
+    for (int i = 0; i < program.paramCount; ++i)
+        program.params[i].cursor.store(0, std::memory_order_relaxed);
+}
+
+void Synth::resetBendPlayback()
+{
+    resetCursors(*current_.load());
+    bendClock_.store(0.0f, std::memory_order_relaxed);
+}
