@@ -1,0 +1,109 @@
+#include "dsp/ADSREnvelope.h"
+
+namespace Vorn {
+
+namespace {
+
+// A knob value maps to a time proportional to its square; the floor keeps
+// the shortest segment at a few milliseconds (and turns NaN into that floor)
+// so the increments below stay finite.
+float squaredTime(float value)
+{
+    const float squared = value * value;
+    if (!(squared >= 0.001f))
+        return 0.001f;
+    return squared > 1.0f ? 1.0f : squared;
+}
+
+// The sustain level is where the decay stops and what the amplifier gets as
+// gain, so it must stay a real level between silence and full scale: a NaN
+// would never stop the decay and an infinite one would blow up the voice.
+float sustainLevel(float value)
+{
+    if (!(value >= 0.0f))
+        return 0.0f;
+    return value > 1.0f ? 1.0f : value;
+}
+
+} // namespace
+
+ADSREnvelope::ADSREnvelope(Effect* owner_, const char* name_)
+    : Module(owner_, name_),
+      attack_(owner_->addParameter(this, "Attack", 0.0f)),
+      decay_(owner_->addParameter(this, "Decay", 0.0f)),
+      sustain_(owner_->addParameter(this, "Sustain", 1.0f)),
+      release_(owner_->addParameter(this, "Release", 0.0f))
+{
+}
+
+void ADSREnvelope::controlChange(int, int) {}
+
+void ADSREnvelope::noteOff(int)
+{
+    // Release starts from wherever the envelope is, even mid-attack.
+    if (stage_ != kIdle)
+        stage_ = kRelease;
+}
+
+void ADSREnvelope::noteOn(int, int)
+{
+    // Hard retrigger: always from zero, whatever the previous stage.
+    stage_ = kAttack;
+    level_ = 0.0f;
+}
+
+void ADSREnvelope::process(int sampleRate, int count)
+{
+    // The divisions happen once per block; knob changes act from the next one.
+    // A host that reports no usable rate must not turn the steps negative or
+    // divide by zero: every segment then simply completes in one frame.
+    const double rate = sampleRate > 0 ? static_cast<double>(sampleRate) : 1.0;
+    const float h = static_cast<float>(1.0 / (rate * 4.0));
+    const float a = squaredTime(*attack_);
+    const float d = squaredTime(*decay_);
+    const float q = squaredTime(*release_);
+    const float attackStep = h / a;
+    const float decayStep = h / d;
+    const float releaseStep = static_cast<float>(static_cast<double>(h) * 0.25 / static_cast<double>(q));
+    // The live value cannot change inside a sub-block, so reading it once is
+    // the same as reading it on every decay frame.
+    const float sustain = sustainLevel(*sustain_);
+
+    float level = level_;
+    int stage = stage_;
+    for (int frame = 0; frame < count; ++frame) {
+        switch (stage) {
+        case kAttack:
+            level += attackStep;
+            if (level >= 1.0f) {
+                level = 1.0f;
+                stage = kDecay;
+            }
+            break;
+        case kDecay:
+            level -= decayStep;
+            if (sustain >= level) {
+                level = sustain;
+                stage = kSustain;
+            }
+            break;
+        case kSustain:
+            break;
+        case kRelease:
+            level -= releaseStep;
+            if (level < 0.0f) {
+                level = 0.0f;
+                stage = kIdle;
+            }
+            break;
+        default:
+            level = 0.0f;
+            break;
+        }
+        output[frame] = level;
+    }
+    level_ = level;
+    stage_ = stage;
+}
+
+} // namespace Vorn

@@ -1,0 +1,158 @@
+#include "dsp/LFO.h"
+
+#include "dsp/SyncDivisions.h"
+#include "dsp/WaveTable.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace Vorn {
+
+namespace {
+
+// Switch parameters are on from half way up; NaN counts as off.
+bool isOn(float value)
+{
+    return value >= 0.5f;
+}
+
+float unitClamp(float value)
+{
+    if (!(value >= 0.0f))
+        return 0.0f;
+    return value > 1.0f ? 1.0f : value;
+}
+
+int choice(float value, int choices)
+{
+    return static_cast<int>(std::floor(static_cast<float>(choices - 1) * unitClamp(value) + 0.5f));
+}
+
+float freeRate(float speed)
+{
+    // The rate curve ends at 50 Hz for a full knob; values beyond it are
+    // held there so that no setting can push the phase step out of range.
+    float s = speed;
+    if (!(s >= 0.01f))
+        s = 0.01f;
+    if (s > 1.0f)
+        s = 1.0f;
+    float rate = 50.0f * s * s;
+    if (!(rate > 0.1f))
+        rate = 0.1f;
+    return rate;
+}
+
+// Cycle length of a tempo division in beats.
+float divisionBeats(int index)
+{
+    return kSyncDivisions[index].wholeNotes * 4.0f;
+}
+
+} // namespace
+
+LFO::LFO(Effect* owner_, const char* name_, const WaveTable* table)
+    : Module(owner_, name_),
+      reset_(owner_->addParameter(this, "Reset", 0.0f)),
+      speed_(owner_->addParameter(this, "Speed", 0.1f)),
+      sync_(owner_->addParameter(this, "Sync", 0.0f)),
+      wave_(owner_->addParameter(this, "Wave", 0.0f)),
+      phase_(10),
+      table_(table)
+{
+    std::memset(amplitudeInput, 0, sizeof amplitudeInput);
+}
+
+int LFO::format(const float* param, float value, char* text, std::size_t size)
+{
+    if (param == reset_ || param == sync_)
+        return std::snprintf(text, size, "%s", isOn(value) ? "on" : "off");
+    if (param == speed_) {
+        if (isOn(*sync_))
+            return std::snprintf(text, size, "%s", kSyncDivisions[choice(value, kSyncDivisionCount)].name);
+        // Shows the rate the LFO actually runs at, so the same clamp as the
+        // sound (without its 0.01 floor, which lies under the 0.1 Hz floor).
+        const float v = unitClamp(value);
+        float c = 50.0f * v * v;
+        if (!(c > 0.1f))
+            c = 0.1f;
+        return std::snprintf(text, size, c < 10.0f ? "%0.1fhz" : "%0.0fhz", static_cast<double>(c));
+    }
+    if (param == wave_)
+        return std::snprintf(text, size, "%s", waveName(choice(value, WaveTable::kWaveCount)));
+    return Module::format(param, value, text, size);
+}
+
+void LFO::prepare()
+{
+    // Line every voice's synced LFO up with the host's bars. A stopped
+    // transport at the start (or no transport at all) reports 0; then the
+    // phase runs on. Positions a float cannot hold are ignored likewise.
+    if (!isOn(*sync_))
+        return;
+    const double position = owner->songPosition();
+    if (!(position > 0.0) || !(position <= static_cast<double>(std::numeric_limits<float>::max())))
+        return;
+    const float len = divisionBeats(choice(*speed_, kSyncDivisionCount));
+    const float p = static_cast<float>(position);
+    const float cycles = std::fmod(p, len) / len;
+    const double scaled = static_cast<double>(cycles) * static_cast<double>(phase_.maximumPhase);
+    phase_.phase = static_cast<uint32_t>(static_cast<int64_t>(scaled));
+}
+
+uint32_t LFO::increment(int sampleRate) const
+{
+    float rate;
+    if (isOn(*sync_)) {
+        const float len = divisionBeats(choice(*speed_, kSyncDivisionCount));
+        rate = owner->tempo() / (len * 60.0f);
+    } else {
+        rate = freeRate(*speed_);
+    }
+    if (sampleRate <= 0)
+        return 0;
+    // A tempo of 0 stops the LFO. A host tempo that is not a plain positive
+    // number stops it too, and nothing runs faster than the Nyquist rate:
+    // beyond it the wave only aliases, and the step must fit its integer.
+    if (!(rate > 0.0f))
+        return 0;
+    const float nyquist = static_cast<float>(sampleRate) * 0.5f;
+    if (rate > nyquist)
+        rate = nyquist;
+    const float step = rate * 4294967296.0f / static_cast<float>(sampleRate);
+    return static_cast<uint32_t>(static_cast<int64_t>(step));
+}
+
+void LFO::process(int sampleRate, int count)
+{
+    const uint32_t step = increment(sampleRate);
+    // Always the richest level: the LFO keeps the full band-limited shape.
+    const float* t = table_->levelData(choice(*wave_, WaveTable::kWaveCount), 0);
+    const int shift = phase_.shift;
+    const uint32_t mask = phase_.fractionMask;
+    const uint32_t next = phase_.indexStep;
+    const float scale = phase_.fractionScale;
+    uint32_t phase = phase_.phase;
+    for (int frame = 0; frame < count; ++frame) {
+        phase += step;
+        const uint32_t i0 = phase >> shift;
+        const uint32_t i1 = (phase + next) >> shift;
+        const float frac = static_cast<float>(phase & mask) * scale;
+        output[frame] = t[i0] * (1.0f - frac) + frac * t[i1];
+    }
+    phase_.phase = phase;
+}
+
+void LFO::controlChange(int, int) {}
+
+void LFO::noteOff(int) {}
+
+void LFO::noteOn(int, int)
+{
+    if (isOn(*reset_))
+        phase_.phase = 0;
+}
+
+} // namespace Vorn

@@ -1,0 +1,45 @@
+#pragma once
+// A low-frequency oscillator playing one of the shared waves, either at a
+// free rate (0.1 Hz to 50 Hz) or at a division of the host tempo, locked to
+// the host's song position once per host block.
+
+#include "dsp/Module.h"
+#include "dsp/PhaseAccumulator.h"
+
+#include <cstdint>
+
+namespace Vorn {
+
+class WaveTable;
+
+class LFO : public Module, public MIDIListener {
+public:
+    LFO(Effect* owner, const char* name, const WaveTable* table);
+
+    int format(const float* param, float value, char* text, std::size_t size) override;
+    void prepare() override;
+    void process(int sampleRate, int count) override;
+
+    void controlChange(int controller, int value) override;
+    void noteOff(int note) override;
+    void noteOn(int note, int velocity) override;
+
+    uint32_t phase() const { return phase_.phase; }
+
+    // Written by the modulation matrix; the LFO's amplitude is not
+    // modulated, so nothing here reads it.
+    float amplitudeInput[kSubBlock];
+
+private:
+    // The per-frame phase step for the current settings and transport.
+    uint32_t increment(int sampleRate) const;
+
+    const float* reset_;
+    const float* speed_;
+    const float* sync_;
+    const float* wave_;
+    PhaseAccumulator phase_;
+    const WaveTable* table_;
+};
+
+} // namespace Vorn
