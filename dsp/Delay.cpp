@@ -1,0 +1,111 @@
+#include "dsp/Delay.h"
+
+#include "dsp/SyncDivisions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace Vorn {
+
+namespace {
+
+int divisionIndex(float v)
+{
+    if (!(v > 0.0f))
+        v = 0.0f;
+    if (v > 1.0f)
+        v = 1.0f;
+    return static_cast<int>(std::floor(v * static_cast<float>(kSyncDivisionCount - 1) + 0.5f));
+}
+
+// Lengths beyond the ring (and a NaN or infinite product) become the
+// longest echo the ring holds rather than wrapping around it.
+uint16_t clampLength(float samples)
+{
+    if (!(samples < static_cast<float>(Delay::kLongestEcho)))
+        return static_cast<uint16_t>(Delay::kLongestEcho);
+    if (!(samples > 0.0f))
+        return 0;
+    return static_cast<uint16_t>(static_cast<int32_t>(samples));
+}
+
+} // namespace
+
+Delay::Delay(Effect* owner_, const char* name_, const Module* input)
+    : Module(owner_, name_),
+      feedback_(owner_->addParameter(this, "Feedback", 0.485f)),
+      sync_(owner_->addParameter(this, "Sync", 0.0f)),
+      time_(owner_->addParameter(this, "Time", 0.2f)),
+      wet_(owner_->addParameter(this, "Wet", 0.0f)),
+      ring_(kRingSize, 0.0f),
+      input_(input)
+{
+}
+
+uint16_t Delay::length(int sampleRate) const
+{
+    const float fs = static_cast<float>(sampleRate);
+    if (*sync_ >= 0.5f) {
+        const float tempo = owner->tempo();
+        // No tempo from the host (0, or nothing sensible): the longest echo.
+        if (!(tempo > 0.0f))
+            return static_cast<uint16_t>(kLongestEcho);
+        const float beat = 60.0f / tempo;
+        const float seconds = beat * kSyncDivisions[divisionIndex(*time_)].wholeNotes * 4.0f;
+        return clampLength(seconds * fs);
+    }
+    float t = *time_;
+    if (std::isnan(t) || t < 0.01f)
+        t = 0.01f;
+    return clampLength(fs * t);
+}
+
+void Delay::process(int sampleRate, int count)
+{
+    const float feedback = *feedback_;
+    const float wet = *wet_;
+    // A NaN feedback (or NaN input, or runaway feedback) would circulate in
+    // the ring for good; once the settings are finite again, the ring starts
+    // over from silence.
+    if (ringTainted_ && std::isfinite(feedback) && std::isfinite(wet) && std::isfinite(*time_)
+        && std::isfinite(*sync_)) {
+        std::fill(ring_.begin(), ring_.end(), 0.0f);
+        ringTainted_ = false;
+    }
+
+    const uint16_t L = length(sampleRate);
+    const float dry = 1.0f - wet;
+    const float* in = input_->output;
+    float* ring = ring_.data();
+    float poison = 0.0f;
+    // No bypass: the ring records even while the echo is silent.
+    for (int i = 0; i < count; ++i) {
+        const float d = ring[static_cast<uint16_t>(writeIndex_ - L)];
+        output[i] = in[i] * dry + wet * d;
+        const float written = d * feedback + in[i];
+        ring[writeIndex_] = written;
+        poison += written - written; // NaN once anything non-finite went in
+        writeIndex_ = static_cast<uint16_t>(writeIndex_ + 1);
+    }
+    if (!(poison == 0.0f))
+        ringTainted_ = true;
+}
+
+int Delay::format(const float* param, float value, char* text, std::size_t size)
+{
+    if (param == feedback_ || param == wet_)
+        return std::snprintf(text, size, "%0.0f%%", static_cast<double>(value * 100.0f));
+    if (param == time_) {
+        if (*sync_ >= 0.5f)
+            return std::snprintf(text, size, "%s", kSyncDivisions[divisionIndex(value)].name);
+        // Free time shows the live value, as the echo currently plays it.
+        float t = *time_;
+        if (std::isnan(t) || t < 0.01f)
+            t = 0.01f;
+        return std::snprintf(text, size, "%0.2fs", static_cast<double>(t));
+    }
+    return Module::format(param, value, text, size);
+}
+
+} // namespace Vorn

@@ -1,0 +1,109 @@
+#include "dsp/Phaser.h"
+
+#include "dsp/PhaseIncrement.h"
+#include "dsp/WaveTable.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace Vorn {
+
+Phaser::Phaser(Effect* owner_, const char* name_, const Module* input, const WaveTable* waveTable)
+    : Module(owner_, name_),
+      center_(owner_->addParameter(this, "Center", 0.15f)),
+      feedback_(owner_->addParameter(this, "Feedback", 0.5f)),
+      modDepth_(owner_->addParameter(this, "ModDepth", 0.25f)),
+      modRate_(owner_->addParameter(this, "ModRate", 0.25f)),
+      wet_(owner_->addParameter(this, "Wet", 0.0f)),
+      input_(input),
+      waveTable_(waveTable)
+{
+}
+
+bool Phaser::stateIsFinite() const
+{
+    bool finite = std::isfinite(feedbackSample_);
+    for (const AllPass& s : stages_)
+        finite = finite && std::isfinite(s.lastInput) && std::isfinite(s.lastOutput);
+    return finite;
+}
+
+void Phaser::clearState()
+{
+    for (AllPass& s : stages_) {
+        s.lastInput = 0.0f;
+        s.lastOutput = 0.0f;
+    }
+    feedbackSample_ = 0.0f;
+}
+
+void Phaser::process(int sampleRate, int count)
+{
+    const float* in = input_->output;
+    const float wet = *wet_;
+    if (wet == 0.0f) {
+        // Bypassed and frozen: neither the LFO nor the sections move.
+        for (int i = 0; i < count; ++i)
+            output[i] = in[i];
+        return;
+    }
+    const float feedback = *feedback_;
+    const float center = *center_;
+    const float modDepth = *modDepth_;
+    const float modRate = *modRate_;
+
+    // A NaN setting (or a runaway feedback) can leave NaN or infinity in the
+    // recursive state, where it would stay for good. Once the settings are
+    // usable again, start over from silence.
+    if (std::isfinite(feedback) && std::isfinite(wet) && std::isfinite(center) && std::isfinite(modDepth)
+        && std::isfinite(modRate) && !stateIsFinite())
+        clearState();
+
+    const float dry = 1.0f - wet;
+
+    const float frequency = 4.0f * modRate * modRate;
+    lfoPhase_.phase += static_cast<uint32_t>(count) * phaseIncrement(frequency * 4294967296.0f / static_cast<float>(sampleRate));
+
+    const float* table = waveTable_->levelData(0, 0);
+    const uint32_t index = lfoPhase_.index();
+    const uint32_t next = (lfoPhase_.phase + lfoPhase_.indexStep) >> lfoPhase_.shift;
+    const float frac = lfoPhase_.fraction();
+    const float lfo = table[index] * (1.0f - frac) + frac * table[next];
+
+    // The break frequency as a fraction of the sample rate.
+    float x = lfo * 0.1f * modDepth + center * 0.2f;
+    if (std::isnan(x) || x < 0.001f)
+        x = 0.001f;
+    if (x > 0.3f)
+        x = 0.3f;
+    const float pi = 4.0f * std::atan(1.0f);
+    const float t = std::tan(x * pi);
+    const float a = (t - 1.0f) / (t + 1.0f);
+    for (AllPass& s : stages_)
+        s.coefficient = a;
+
+    for (int i = 0; i < count; ++i) {
+        float y = feedback * feedbackSample_ + in[i];
+        for (AllPass& s : stages_) {
+            const float out = s.coefficient * y + s.lastInput - s.coefficient * s.lastOutput;
+            s.lastInput = y;
+            s.lastOutput = out;
+            y = out;
+        }
+        feedbackSample_ = y;
+        output[i] = in[i] * dry + y * wet;
+    }
+}
+
+int Phaser::format(const float* param, float value, char* text, std::size_t size)
+{
+    if (param == feedback_ || param == modDepth_ || param == wet_)
+        return std::snprintf(text, size, "%0.0f%%", static_cast<double>(value * 100.0f));
+    if (param == modRate_) {
+        // The LFO frequency, in hertz like the chorus rate.
+        return std::snprintf(text, size, "%0.2fhz", static_cast<double>(4.0f * value * value));
+    }
+    return Module::format(param, value, text, size);
+}
+
+} // namespace Vorn

@@ -1,0 +1,77 @@
+#include "dsp/Redux.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace Vorn {
+
+namespace {
+
+// Settings reach the integer conversions below only inside 0..1, so a NaN
+// or a huge automation value can never overflow them; NaN counts as off.
+float unitRange(float v)
+{
+    if (!(v > 0.0f))
+        return 0.0f;
+    return v < 1.0f ? v : 1.0f;
+}
+
+} // namespace
+
+Redux::Redux(Effect* owner_, const char* name_, const Module* input)
+    : Module(owner_, name_),
+      crush_(owner_->addParameter(this, "Crush", 0.0f)),
+      rate_(owner_->addParameter(this, "Rate", 0.0f)),
+      input_(input)
+{
+}
+
+void Redux::process(int, int count)
+{
+    const float* in = input_->output;
+    const float r = unitRange(*rate_);
+    if (r == 0.0f) {
+        // No reduction: the hold state is left alone so that switching the
+        // rate back on continues the old pattern.
+        for (int i = 0; i < count; ++i)
+            output[i] = in[i];
+    } else {
+        // A new sample is taken every c + 2 samples.
+        const int32_t c = static_cast<int32_t>(r * 64.0f);
+        for (int i = 0; i < count; ++i) {
+            const int32_t d = holdCounter_;
+            holdCounter_ = d + 1;
+            if (d > c) {
+                holdCounter_ = 0;
+                held_ = in[i];
+            }
+            output[i] = held_;
+        }
+    }
+
+    const float k = unitRange(*crush_);
+    if (k > 0.0f) {
+        const int bits = static_cast<int>(32.0f - 28.0f * k);
+        const float scale = std::ldexp(1.0f, bits) * 0.5f;
+        const float step = 1.0f / scale;
+        for (int i = 0; i < count; ++i)
+            output[i] = step * std::floor(scale * output[i] + 0.5f);
+    }
+}
+
+int Redux::format(const float* param, float value, char* text, std::size_t size)
+{
+    if (param == rate_) {
+        const unsigned factor = static_cast<unsigned>(unitRange(value) * 63.0f + 1.0f);
+        return std::snprintf(text, size, "%ux", factor);
+    }
+    if (param == crush_) {
+        const unsigned bits = static_cast<unsigned>(32.0f - unitRange(value) * 28.0f);
+        if (bits == 32u)
+            return std::snprintf(text, size, "off");
+        return std::snprintf(text, size, "%u", bits);
+    }
+    return Module::format(param, value, text, size);
+}
+
+} // namespace Vorn
