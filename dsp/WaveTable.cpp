@@ -95,24 +95,87 @@ const int WaveTable::kWaveStride = WaveTable::kLevelCount * WaveTable::kSamplesP
 WaveTable::WaveTable()
     : samples_(static_cast<std::size_t>(kWaveCount) * static_cast<std::size_t>(kWaveStride), 0.0f)
 {
-    float a[kSamplesPerLevel];
+    constexpr int N = kSamplesPerLevel;
     const int levels = kLevelCount;
-    for (int w = 0; w < kWaveCount; ++w) {
-        fillSpectrum(w, a);
-        float* wave = samples_.data() + static_cast<std::size_t>(w) * static_cast<std::size_t>(kWaveStride);
+
+    // The harmonic range [lo, hi) that each level adds does not depend on the
+    // wave, so the ranges are worked out once, in the same float steps.
+    std::vector<int> stepLo(static_cast<std::size_t>(levels), 0);
+    std::vector<int> stepHi(static_cast<std::size_t>(levels), 0);
+    int highest = 0;
+    {
         float x = static_cast<float>(1024.0f / static_cast<float>(std::pow(kRatio, static_cast<double>(levels))));
         for (int n = levels - 1; n >= 1; --n) {
             float f = x;
             x = static_cast<float>(static_cast<double>(f) * kRatio);
-            int lo = static_cast<int>(f);
-            int hi = static_cast<int>(std::floor(x));
-            float* level = wave + n * kSamplesPerLevel;
-            for (int h = lo; h < hi; ++h) {
-                float d = static_cast<float>(h * kTwoPi * (1.0 / 1024.0));
-                for (int j = 0; j < kSamplesPerLevel; ++j)
-                    level[j] += static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d))) * a[h];
+            stepLo[static_cast<std::size_t>(n)] = static_cast<int>(f);
+            stepHi[static_cast<std::size_t>(n)] = static_cast<int>(std::floor(x));
+            if (stepHi[static_cast<std::size_t>(n)] > highest)
+                highest = stepHi[static_cast<std::size_t>(n)];
+        }
+    }
+    if (highest > N)
+        highest = N; // the spectra have no more than 1024 entries
+
+    // Each wave's running sum: level n is this sum after all harmonics below
+    // the hi of its step, which is what copying each level down and adding
+    // the next harmonics on top of it produces.
+    std::vector<float> amplitudes(static_cast<std::size_t>(kWaveCount) * N);
+    std::vector<float> sums(static_cast<std::size_t>(kWaveCount) * N, 0.0f);
+    for (int w = 0; w < kWaveCount; ++w)
+        fillSpectrum(w, amplitudes.data() + w * N);
+
+    // sin((float)(j * d_h)) is the same for every wave, so each one is
+    // evaluated once. Since d_2h is exactly 2 * d_h (doubling is exact in
+    // double and survives the rounding to float), (float)(j * d_2h) equals
+    // (float)(2j * d_h): the first half of an even harmonic's row is every
+    // other sample of the row of half that harmonic. Those rows are kept.
+    const int keptRows = highest / 2 + 1;
+    std::vector<float> kept(static_cast<std::size_t>(keptRows) * N);
+    std::vector<unsigned char> haveRow(static_cast<std::size_t>(keptRows), 0);
+    float scratch[N];
+
+    for (int n = levels - 1; n >= 1; --n) {
+        const int lo = stepLo[static_cast<std::size_t>(n)];
+        const int hi = stepHi[static_cast<std::size_t>(n)] < N ? stepHi[static_cast<std::size_t>(n)] : N;
+        for (int h = lo < 1 ? 1 : lo; h < hi; ++h) {
+            // A zero amplitude adds +0 or -0, which leaves a sum that is
+            // never -0 unchanged; such harmonics are skipped.
+            bool used = false;
+            for (int w = 0; w < kWaveCount; ++w)
+                used = used || amplitudes[static_cast<std::size_t>(w * N + h)] != 0.0f;
+            const bool keep = h < keptRows;
+            if (!used && !keep)
+                continue;
+
+            float* row = keep ? kept.data() + static_cast<std::size_t>(h) * N : scratch;
+            const float d = static_cast<float>(h * kTwoPi * (1.0 / 1024.0));
+            int j = 0;
+            if ((h & 1) == 0 && haveRow[static_cast<std::size_t>(h / 2)]) {
+                const float* half = kept.data() + static_cast<std::size_t>(h / 2) * N;
+                for (; j < N / 2; ++j)
+                    row[j] = half[2 * j];
             }
-            std::memcpy(level - kSamplesPerLevel, level, sizeof(float) * kSamplesPerLevel);
+            for (; j < N; ++j)
+                row[j] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d)));
+            if (keep)
+                haveRow[static_cast<std::size_t>(h)] = 1;
+
+            for (int w = 0; w < kWaveCount; ++w) {
+                const float a = amplitudes[static_cast<std::size_t>(w * N + h)];
+                if (a == 0.0f)
+                    continue;
+                float* sum = sums.data() + w * N;
+                for (int k = 0; k < N; ++k)
+                    sum[k] += row[k] * a;
+            }
+        }
+        for (int w = 0; w < kWaveCount; ++w) {
+            float* level = samples_.data() + static_cast<std::size_t>(w) * static_cast<std::size_t>(kWaveStride)
+                + static_cast<std::size_t>(n) * N;
+            std::memcpy(level, sums.data() + w * N, sizeof(float) * N);
+            if (n == 1)
+                std::memcpy(level - N, level, sizeof(float) * N);
         }
     }
 }
