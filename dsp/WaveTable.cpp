@@ -1,6 +1,7 @@
 #include "dsp/WaveTable.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -87,6 +88,84 @@ void fillSpectrum(int wave, float* a)
     }
 }
 
+// sin(x) for 0 <= x < 2^20 to within a few units in the last place of a
+// double (plus about 1e-22 absolute from the argument reduction): x is
+// reduced by pi/2, split into a 33-bit head, whose multiples are exact, and
+// a tail; then the classic minimax polynomials for sine and cosine on
+// [-pi/4, pi/4] are evaluated and the quadrant picks one of them.
+inline double approximateSine(double x)
+{
+    constexpr double kInvHalfPi = 6.36619772367581382433e-01;
+    constexpr double kHalfPiHead = 1.57079632673412561417e+00; // 33 significant bits
+    constexpr double kHalfPiTail = 6.07710050650619224932e-11;
+    constexpr double S1 = -1.66666666666666324348e-01, S2 = 8.33333333332248946124e-03,
+                     S3 = -1.98412698298579493134e-04, S4 = 2.75573137070700676789e-06,
+                     S5 = -2.50507602534068634195e-08, S6 = 1.58969099521155010221e-10;
+    constexpr double C1 = 4.16666666666666019037e-02, C2 = -1.38888888888741095749e-03,
+                     C3 = 2.48015872894767294178e-05, C4 = -2.75573143513906633035e-07,
+                     C5 = 2.08757232129817482790e-09, C6 = -1.13596475577881948265e-11;
+
+    const int quadrant = static_cast<int>(x * kInvHalfPi + 0.5);
+    const double k = static_cast<double>(quadrant);
+    const double y = (x - k * kHalfPiHead) - k * kHalfPiTail;
+    const double z = y * y;
+    const double w = z * z;
+
+    const double rs = S2 + z * (S3 + z * S4) + z * w * (S5 + z * S6);
+    const double sine = y + (z * y) * (S1 + z * rs);
+
+    const double rc = z * (C1 + z * (C2 + z * C3)) + w * w * (C4 + z * (C5 + z * C6));
+    const double half = 0.5 * z;
+    const double one = 1.0 - half;
+    const double cosine = one + (((1.0 - one) - half) + z * rc);
+
+    // Selected by exact multiplications by 0 and +-1 (neither polynomial is
+    // ever -0 or infinite), which keeps the loop free of branches.
+    const double odd = static_cast<double>(quadrant & 1);
+    const double sign = 1.0 - static_cast<double>(quadrant & 2);
+    return (sine * (1.0 - odd) + cosine * odd) * sign;
+}
+
+// True when every double within a small distance of v rounds to the same
+// float as v: far more than the error of approximateSine plus one unit of the
+// library's sine, so the library's result, rounded to float, is that float.
+inline bool roundsSafely(double v)
+{
+    const double u = std::fabs(v);
+    const float f = static_cast<float>(u);
+    if (!(f > 0.0f) || !(f < 2.0f))
+        return false;
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    const std::uint32_t belowBits = bits - 1u, aboveBits = bits + 1u;
+    float below, above;
+    std::memcpy(&below, &belowBits, sizeof below);
+    std::memcpy(&above, &aboveBits, sizeof above);
+    const double lowEdge = 0.5 * (static_cast<double>(f) + static_cast<double>(below));
+    const double highEdge = 0.5 * (static_cast<double>(f) + static_cast<double>(above));
+    const double margin = u * 0x1p-45 + 0x1p-70;
+    return u - lowEdge > margin && highEdge - u > margin;
+}
+
+// row[j] = (float)sin((float)(j * d)) for j = from .. 1023, the library's sine
+// rounded to float. The fast approximation decides almost every sample; the
+// rare one that lies too near the midpoint between two floats (and j = 0,
+// whose sine is exactly 0) is left to the library.
+void fillSines(float d, int from, float* row)
+{
+    constexpr int N = WaveTable::kSamplesPerLevel;
+    double approximate[N];
+    for (int j = from; j < N; ++j)
+        approximate[j] = approximateSine(static_cast<double>(static_cast<float>(j) * d));
+    for (int j = from; j < N; ++j) {
+        const double v = approximate[j];
+        if (roundsSafely(v))
+            row[j] = static_cast<float>(v);
+        else
+            row[j] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d)));
+    }
+}
+
 } // namespace
 
 const int WaveTable::kLevelCount = computeLevelCount();
@@ -129,11 +208,13 @@ WaveTable::WaveTable()
     // evaluated once. Since d_2h is exactly 2 * d_h (doubling is exact in
     // double and survives the rounding to float), (float)(j * d_2h) equals
     // (float)(2j * d_h): the first half of an even harmonic's row is every
-    // other sample of the row of half that harmonic. Those rows are kept.
+    // other sample of the row of half that harmonic. The even samples of the
+    // rows that a later harmonic will need are kept for that.
+    constexpr int kHalf = N / 2;
     const int keptRows = highest / 2 + 1;
-    std::vector<float> kept(static_cast<std::size_t>(keptRows) * N);
+    std::vector<float> kept(static_cast<std::size_t>(keptRows) * kHalf);
     std::vector<unsigned char> haveRow(static_cast<std::size_t>(keptRows), 0);
-    float scratch[N];
+    float row[N];
 
     for (int n = levels - 1; n >= 1; --n) {
         const int lo = stepLo[static_cast<std::size_t>(n)];
@@ -148,18 +229,20 @@ WaveTable::WaveTable()
             if (!used && !keep)
                 continue;
 
-            float* row = keep ? kept.data() + static_cast<std::size_t>(h) * N : scratch;
             const float d = static_cast<float>(h * kTwoPi * (1.0 / 1024.0));
             int j = 0;
             if ((h & 1) == 0 && haveRow[static_cast<std::size_t>(h / 2)]) {
-                const float* half = kept.data() + static_cast<std::size_t>(h / 2) * N;
-                for (; j < N / 2; ++j)
-                    row[j] = half[2 * j];
+                const float* half = kept.data() + static_cast<std::size_t>(h / 2) * kHalf;
+                for (; j < kHalf; ++j)
+                    row[j] = half[j];
             }
-            for (; j < N; ++j)
-                row[j] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d)));
-            if (keep)
+            fillSines(d, j, row);
+            if (keep) {
+                float* evens = kept.data() + static_cast<std::size_t>(h) * kHalf;
+                for (int k = 0; k < kHalf; ++k)
+                    evens[k] = row[2 * k];
                 haveRow[static_cast<std::size_t>(h)] = 1;
+            }
 
             for (int w = 0; w < kWaveCount; ++w) {
                 const float a = amplitudes[static_cast<std::size_t>(w * N + h)];
