@@ -52,8 +52,12 @@ float Oscillator::frequency(float modulation) const
     const float c = std::floor(coarseSmoother.value * 48.0f) - 24.0f;
     const float d = static_cast<float>(static_cast<double>((fineSmoother.value - 0.5f) * 100.0f) * kHundredth);
     const float p = c + static_cast<float>(note) + d;
-    const float exponent = (p - 69.0f) / 12.0f;
-    float f = 440.0f * static_cast<float>(std::pow(2.0, static_cast<double>(exponent)));
+    if (!(p == lastPitch_)) {
+        const float exponent = (p - 69.0f) / 12.0f;
+        lastFrequency_ = 440.0f * static_cast<float>(std::pow(2.0, static_cast<double>(exponent)));
+        lastPitch_ = p;
+    }
+    float f = lastFrequency_;
     f = f + modulation * 1000.0f;
     // NaN, negative and infinite frequencies all stop the oscillator.
     if (!(f >= 0.0f) || std::isinf(f))

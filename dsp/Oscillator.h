@@ -7,6 +7,7 @@
 #include "dsp/ParamSmoother.h"
 
 #include <cstdint>
+#include <limits>
 
 namespace Vorn {
 
@@ -33,6 +34,12 @@ public:
     uint8_t note = 60;
     ParamSmoother coarseSmoother;
     ParamSmoother fineSmoother;
+
+private:
+    // The power of two is the costly step and the pitch rarely changes once
+    // the smoothers have settled, so its last result is kept.
+    mutable float lastPitch_ = std::numeric_limits<float>::quiet_NaN();
+    mutable float lastFrequency_ = 0.0f;
 };
 
 } // namespace Vorn

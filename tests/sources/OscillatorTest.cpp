@@ -76,6 +76,7 @@ TEST_F(OscillatorTest, DefaultsAtA4)
     osc.noteOn(40, 100);
     EXPECT_EQ(osc.phase.phase, 16u * 42852280u);
     EXPECT_EQ(osc.note, 40);
+    EXPECT_FLOAT_EQ(osc.frequency(0.0f), 440.0f * std::pow(2.0f, -29.0f / 12.0f));
 }
 
 TEST_F(OscillatorTest, LevelFollowsTheHarmonicLimit)
