@@ -1,6 +1,7 @@
 #include "dsp/WaveTable.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -87,6 +88,84 @@ void fillSpectrum(int wave, float* a)
     }
 }
 
+// sin(x) for 0 <= x < 2^20 to within a few units in the last place of a
+// double (plus about 1e-22 absolute from the argument reduction): x is
+// reduced by pi/2, split into a 33-bit head, whose multiples are exact, and
+// a tail; then the classic minimax polynomials for sine and cosine on
+// [-pi/4, pi/4] are evaluated and the quadrant picks one of them.
+inline double approximateSine(double x)
+{
+    constexpr double kInvHalfPi = 6.36619772367581382433e-01;
+    constexpr double kHalfPiHead = 1.57079632673412561417e+00; // 33 significant bits
+    constexpr double kHalfPiTail = 6.07710050650619224932e-11;
+    constexpr double S1 = -1.66666666666666324348e-01, S2 = 8.33333333332248946124e-03,
+                     S3 = -1.98412698298579493134e-04, S4 = 2.75573137070700676789e-06,
+                     S5 = -2.50507602534068634195e-08, S6 = 1.58969099521155010221e-10;
+    constexpr double C1 = 4.16666666666666019037e-02, C2 = -1.38888888888741095749e-03,
+                     C3 = 2.48015872894767294178e-05, C4 = -2.75573143513906633035e-07,
+                     C5 = 2.08757232129817482790e-09, C6 = -1.13596475577881948265e-11;
+
+    const int quadrant = static_cast<int>(x * kInvHalfPi + 0.5);
+    const double k = static_cast<double>(quadrant);
+    const double y = (x - k * kHalfPiHead) - k * kHalfPiTail;
+    const double z = y * y;
+    const double w = z * z;
+
+    const double rs = S2 + z * (S3 + z * S4) + z * w * (S5 + z * S6);
+    const double sine = y + (z * y) * (S1 + z * rs);
+
+    const double rc = z * (C1 + z * (C2 + z * C3)) + w * w * (C4 + z * (C5 + z * C6));
+    const double half = 0.5 * z;
+    const double one = 1.0 - half;
+    const double cosine = one + (((1.0 - one) - half) + z * rc);
+
+    // Selected by exact multiplications by 0 and +-1 (neither polynomial is
+    // ever -0 or infinite), which keeps the loop free of branches.
+    const double odd = static_cast<double>(quadrant & 1);
+    const double sign = 1.0 - static_cast<double>(quadrant & 2);
+    return (sine * (1.0 - odd) + cosine * odd) * sign;
+}
+
+// True when every double within a small distance of v rounds to the same
+// float as v: far more than the error of approximateSine plus one unit of the
+// library's sine, so the library's result, rounded to float, is that float.
+inline bool roundsSafely(double v)
+{
+    const double u = std::fabs(v);
+    const float f = static_cast<float>(u);
+    if (!(f > 0.0f) || !(f < 2.0f))
+        return false;
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    const std::uint32_t belowBits = bits - 1u, aboveBits = bits + 1u;
+    float below, above;
+    std::memcpy(&below, &belowBits, sizeof below);
+    std::memcpy(&above, &aboveBits, sizeof above);
+    const double lowEdge = 0.5 * (static_cast<double>(f) + static_cast<double>(below));
+    const double highEdge = 0.5 * (static_cast<double>(f) + static_cast<double>(above));
+    const double margin = u * 0x1p-45 + 0x1p-70;
+    return u - lowEdge > margin && highEdge - u > margin;
+}
+
+// row[j] = (float)sin((float)(j * d)) for j = from .. 1023, the library's sine
+// rounded to float. The fast approximation decides almost every sample; the
+// rare one that lies too near the midpoint between two floats (and j = 0,
+// whose sine is exactly 0) is left to the library.
+void fillSines(float d, int from, float* row)
+{
+    constexpr int N = WaveTable::kSamplesPerLevel;
+    double approximate[N];
+    for (int j = from; j < N; ++j)
+        approximate[j] = approximateSine(static_cast<double>(static_cast<float>(j) * d));
+    for (int j = from; j < N; ++j) {
+        const double v = approximate[j];
+        if (roundsSafely(v))
+            row[j] = static_cast<float>(v);
+        else
+            row[j] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d)));
+    }
+}
+
 } // namespace
 
 const int WaveTable::kLevelCount = computeLevelCount();
@@ -95,24 +174,91 @@ const int WaveTable::kWaveStride = WaveTable::kLevelCount * WaveTable::kSamplesP
 WaveTable::WaveTable()
     : samples_(static_cast<std::size_t>(kWaveCount) * static_cast<std::size_t>(kWaveStride), 0.0f)
 {
-    float a[kSamplesPerLevel];
+    constexpr int N = kSamplesPerLevel;
     const int levels = kLevelCount;
-    for (int w = 0; w < kWaveCount; ++w) {
-        fillSpectrum(w, a);
-        float* wave = samples_.data() + static_cast<std::size_t>(w) * static_cast<std::size_t>(kWaveStride);
+
+    // The harmonic range [lo, hi) that each level adds does not depend on the
+    // wave, so the ranges are worked out once, in the same float steps.
+    std::vector<int> stepLo(static_cast<std::size_t>(levels), 0);
+    std::vector<int> stepHi(static_cast<std::size_t>(levels), 0);
+    int highest = 0;
+    {
         float x = static_cast<float>(1024.0f / static_cast<float>(std::pow(kRatio, static_cast<double>(levels))));
         for (int n = levels - 1; n >= 1; --n) {
             float f = x;
             x = static_cast<float>(static_cast<double>(f) * kRatio);
-            int lo = static_cast<int>(f);
-            int hi = static_cast<int>(std::floor(x));
-            float* level = wave + n * kSamplesPerLevel;
-            for (int h = lo; h < hi; ++h) {
-                float d = static_cast<float>(h * kTwoPi * (1.0 / 1024.0));
-                for (int j = 0; j < kSamplesPerLevel; ++j)
-                    level[j] += static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d))) * a[h];
+            stepLo[static_cast<std::size_t>(n)] = static_cast<int>(f);
+            stepHi[static_cast<std::size_t>(n)] = static_cast<int>(std::floor(x));
+            if (stepHi[static_cast<std::size_t>(n)] > highest)
+                highest = stepHi[static_cast<std::size_t>(n)];
+        }
+    }
+    if (highest > N)
+        highest = N; // the spectra have no more than 1024 entries
+
+    // Each wave's running sum: level n is this sum after all harmonics below
+    // the hi of its step, which is what copying each level down and adding
+    // the next harmonics on top of it produces.
+    std::vector<float> amplitudes(static_cast<std::size_t>(kWaveCount) * N);
+    std::vector<float> sums(static_cast<std::size_t>(kWaveCount) * N, 0.0f);
+    for (int w = 0; w < kWaveCount; ++w)
+        fillSpectrum(w, amplitudes.data() + w * N);
+
+    // sin((float)(j * d_h)) is the same for every wave, so each one is
+    // evaluated once. Since d_2h is exactly 2 * d_h (doubling is exact in
+    // double and survives the rounding to float), (float)(j * d_2h) equals
+    // (float)(2j * d_h): the first half of an even harmonic's row is every
+    // other sample of the row of half that harmonic. The even samples of the
+    // rows that a later harmonic will need are kept for that.
+    constexpr int kHalf = N / 2;
+    const int keptRows = highest / 2 + 1;
+    std::vector<float> kept(static_cast<std::size_t>(keptRows) * kHalf);
+    std::vector<unsigned char> haveRow(static_cast<std::size_t>(keptRows), 0);
+    float row[N];
+
+    for (int n = levels - 1; n >= 1; --n) {
+        const int lo = stepLo[static_cast<std::size_t>(n)];
+        const int hi = stepHi[static_cast<std::size_t>(n)] < N ? stepHi[static_cast<std::size_t>(n)] : N;
+        for (int h = lo < 1 ? 1 : lo; h < hi; ++h) {
+            // A zero amplitude adds +0 or -0, which leaves a sum that is
+            // never -0 unchanged; such harmonics are skipped.
+            bool used = false;
+            for (int w = 0; w < kWaveCount; ++w)
+                used = used || amplitudes[static_cast<std::size_t>(w * N + h)] != 0.0f;
+            const bool keep = h < keptRows;
+            if (!used && !keep)
+                continue;
+
+            const float d = static_cast<float>(h * kTwoPi * (1.0 / 1024.0));
+            int j = 0;
+            if ((h & 1) == 0 && haveRow[static_cast<std::size_t>(h / 2)]) {
+                const float* half = kept.data() + static_cast<std::size_t>(h / 2) * kHalf;
+                for (; j < kHalf; ++j)
+                    row[j] = half[j];
             }
-            std::memcpy(level - kSamplesPerLevel, level, sizeof(float) * kSamplesPerLevel);
+            fillSines(d, j, row);
+            if (keep) {
+                float* evens = kept.data() + static_cast<std::size_t>(h) * kHalf;
+                for (int k = 0; k < kHalf; ++k)
+                    evens[k] = row[2 * k];
+                haveRow[static_cast<std::size_t>(h)] = 1;
+            }
+
+            for (int w = 0; w < kWaveCount; ++w) {
+                const float a = amplitudes[static_cast<std::size_t>(w * N + h)];
+                if (a == 0.0f)
+                    continue;
+                float* sum = sums.data() + w * N;
+                for (int k = 0; k < N; ++k)
+                    sum[k] += row[k] * a;
+            }
+        }
+        for (int w = 0; w < kWaveCount; ++w) {
+            float* level = samples_.data() + static_cast<std::size_t>(w) * static_cast<std::size_t>(kWaveStride)
+                + static_cast<std::size_t>(n) * N;
+            std::memcpy(level, sums.data() + w * N, sizeof(float) * N);
+            if (n == 1)
+                std::memcpy(level - N, level, sizeof(float) * N);
         }
     }
 }

@@ -1,0 +1,89 @@
+#include "dsp/Oscillator.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace Vorn {
+
+namespace {
+
+constexpr double kHundredth = 0.009999999776482582; // the float nearest 0.01, widened
+
+// A smoother that takes in NaN or infinity never leaves it again, which would
+// keep the oscillator at 0 Hz for good; a non-finite setting is ignored and
+// the smoothed value holds until a usable one arrives.
+void step(ParamSmoother& smoother)
+{
+    if (std::isfinite(*smoother.parameter))
+        smoother.update();
+}
+
+} // namespace
+
+Oscillator::Oscillator(Effect* owner_, const char* name_)
+    : Module(owner_, name_),
+      coarse(owner_->addParameter(this, "Coarse", 0.5f)),
+      fine(owner_->addParameter(this, "Fine", 0.5f)),
+      coarseSmoother(coarse, 0.5f),
+      fineSmoother(fine, 0.5f)
+{
+    std::memset(pitchInput, 0, sizeof pitchInput);
+    // A non-finite value already present at construction must not seed them.
+    if (!std::isfinite(coarseSmoother.value))
+        coarseSmoother.value = 0.5f;
+    if (!std::isfinite(fineSmoother.value))
+        fineSmoother.value = 0.5f;
+}
+
+void Oscillator::process(int, int)
+{
+    step(coarseSmoother);
+    step(fineSmoother);
+}
+
+void Oscillator::noteOn(int note_, int)
+{
+    note = static_cast<uint8_t>(note_);
+}
+
+float Oscillator::frequency(float modulation) const
+{
+    const float c = std::floor(coarseSmoother.value * 48.0f) - 24.0f;
+    const float d = static_cast<float>(static_cast<double>((fineSmoother.value - 0.5f) * 100.0f) * kHundredth);
+    const float p = c + static_cast<float>(note) + d;
+    if (!(p == lastPitch_)) {
+        const float exponent = (p - 69.0f) / 12.0f;
+        lastFrequency_ = 440.0f * static_cast<float>(std::pow(2.0, static_cast<double>(exponent)));
+        lastPitch_ = p;
+    }
+    float f = lastFrequency_;
+    f = f + modulation * 1000.0f;
+    // NaN, negative and infinite frequencies all stop the oscillator.
+    if (!(f >= 0.0f) || std::isinf(f))
+        f = 0.0f;
+    return f;
+}
+
+int Oscillator::format(const float* param, float value, char* text, std::size_t size)
+{
+    if (param == coarse) {
+        const float c = std::floor(value * 48.0f) - 24.0f;
+        if (c > 0.0f)
+            return std::snprintf(text, size, "+%0.0f", static_cast<double>(c));
+        if (c == 0.0f)
+            return std::snprintf(text, size, "0");
+        return std::snprintf(text, size, "%0.0f", static_cast<double>(c));
+    }
+    if (param == fine) {
+        const double e = static_cast<double>((value - 0.5f) * 100.0f) * 0.1;
+        if (e > 0.0)
+            return std::snprintf(text, size, "+%0.2f", e);
+        if (e == 0.0)
+            return std::snprintf(text, size, "0");
+        return std::snprintf(text, size, "%0.2f", e);
+    }
+    return Module::format(param, value, text, size);
+}
+
+} // namespace Vorn

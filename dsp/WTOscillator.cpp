@@ -1,0 +1,140 @@
+#include "dsp/WTOscillator.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace Vorn {
+
+namespace {
+
+constexpr float kTwoToThe32 = 4294967296.0f;
+constexpr double kTwoToThe32Double = 4294967296.0;
+
+// The low 32 bits of trunc(x) for x >= 0. Below 2^63 this is the plain
+// conversion through a 64-bit integer; larger finite values (absurd
+// frequencies) are reduced exactly with fmod instead of overflowing the
+// conversion, and anything non-finite or negative gives 0.
+uint32_t low32(float x)
+{
+    if (!(x >= 0.0f) || std::isinf(x))
+        return 0u;
+    const double t = std::trunc(static_cast<double>(x));
+    if (t < 9223372036854775808.0)
+        return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(t)));
+    return static_cast<uint32_t>(std::fmod(t, kTwoToThe32Double));
+}
+
+} // namespace
+
+WTOscillator::WTOscillator(Effect* owner_, const char* name_, const WaveTable* table_)
+    : Oscillator(owner_, name_),
+      position(owner_->addParameter(this, "Position", 0.0f)),
+      wave(owner_->addParameter(this, "Wave", 0.25f)),
+      table(table_)
+{
+    std::memset(positionInput, 0, sizeof positionInput);
+    for (int& entry : levelCache)
+        entry = -1;
+}
+
+int WTOscillator::waveIndex(float value)
+{
+    float v = value;
+    if (std::isnan(v) || v < 0.0f)
+        v = 0.0f;
+    if (v > 1.0f)
+        v = 1.0f;
+    return static_cast<int>(std::floor(8.0f * v + 0.5f));
+}
+
+int WTOscillator::levelFor(int limit)
+{
+    if (limit < 0)
+        limit = 0;
+    if (limit > kLevelCacheSize - 1)
+        limit = kLevelCacheSize - 1;
+    int& cached = levelCache[limit];
+    if (cached == -1) {
+        // Each level down holds about 1/1.1 as many harmonics; the product
+        // is truncated in double, not rounded to float first.
+        const double q = static_cast<double>(static_cast<float>(1.0 / 1.1));
+        const int top = WaveTable::kLevelCount - 1;
+        int found = 0;
+        int h = 1024;
+        while (found < top && limit < h) {
+            h = static_cast<int>(static_cast<double>(h) * q);
+            ++found;
+        }
+        cached = found;
+    }
+    return cached;
+}
+
+void WTOscillator::process(int sampleRate, int count)
+{
+    Oscillator::process(sampleRate, count);
+    if (count < 1)
+        return;
+    if (count > kSubBlock)
+        count = kSubBlock;
+    const int middle = count / 2;
+
+    waveChoice = waveIndex(*wave);
+    const float f = frequency(pitchInput[middle]);
+    const float rate = static_cast<float>(sampleRate);
+
+    if (f == 0.0f) {
+        harmonicLimit = 0;
+    } else {
+        const float ratio = (rate * 0.5f) / f;
+        if (!(ratio > 0.0f))
+            harmonicLimit = 0;
+        else if (ratio >= 1024.0f)
+            harmonicLimit = 1024;
+        else
+            harmonicLimit = static_cast<int>(ratio);
+    }
+    increment = rate > 0.0f ? low32(f * kTwoToThe32 / rate) : 0u;
+
+    float pos = *position + positionInput[middle];
+    if (std::isnan(pos))
+        pos = 0.0f;
+    pos = pos < 0.0f ? 0.0f : (pos > 1.0f ? 1.0f : pos);
+    smoothedPosition = 0.5f * smoothedPosition + 0.5f * pos;
+    offset = low32((0.5f + 0.5f * smoothedPosition) * kTwoToThe32);
+
+    level = levelFor(harmonicLimit);
+    const float* T = table->levelData(waveChoice, level);
+
+    const uint32_t step = phase.indexStep;
+    const int shift = phase.shift;
+    if (*position > 0.0f) {
+        for (int j = 0; j < count; ++j) {
+            phase.phase += increment;
+            const uint32_t p = phase.phase;
+            const float frac = phase.fraction();
+            const float rest = 1.0f - frac;
+            const float y = T[p >> shift] * rest + frac * T[(p + step) >> shift];
+            const uint32_t q = p + offset;
+            const float y2 = T[q >> shift] * rest + frac * T[(q + step) >> shift];
+            output[j] = y - y2;
+        }
+    } else {
+        for (int j = 0; j < count; ++j) {
+            phase.phase += increment;
+            const uint32_t p = phase.phase;
+            const float frac = phase.fraction();
+            output[j] = T[p >> shift] * (1.0f - frac) + frac * T[(p + step) >> shift];
+        }
+    }
+}
+
+int WTOscillator::format(const float* param, float value, char* text, std::size_t size)
+{
+    if (param == wave)
+        return std::snprintf(text, size, "%s", waveName(waveIndex(value)));
+    return Oscillator::format(param, value, text, size);
+}
+
+} // namespace Vorn
