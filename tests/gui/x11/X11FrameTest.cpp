@@ -55,9 +55,18 @@ class X11FrameTest : public ::testing::Test {
 protected:
     static constexpr int kWidth = 740, kHeight = 520;
 
+    // One host connection for the whole run, as a host keeps its own: an X
+    // server without clients resets itself and refuses connections meanwhile.
+    static void SetUpTestSuite() { display = XOpenDisplay(nullptr); }
+    static void TearDownTestSuite()
+    {
+        if (display)
+            XCloseDisplay(display);
+        display = nullptr;
+    }
+
     void SetUp() override
     {
-        display = XOpenDisplay(nullptr);
         ASSERT_NE(display, nullptr) << "no X server: run under xvfb-run";
         int eventBase, errorBase, major, minor;
         ASSERT_TRUE(XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor));
@@ -75,9 +84,9 @@ protected:
 
     void TearDown() override
     {
-        if (display) {
+        if (display && parent) {
             XDestroyWindow(display, parent);
-            XCloseDisplay(display);
+            XSync(display, False);
         }
     }
 
@@ -163,9 +172,11 @@ protected:
         return count;
     }
 
-    Display* display = nullptr;
+    static Display* display;
     Window parent = 0;
 };
+
+Display* X11FrameTest::display = nullptr;
 
 int openFileDescriptors()
 {
