@@ -9,14 +9,74 @@
 #include <X11/Xutil.h>
 #include <cairo-xlib.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
-bool creationFailed = false;
+// X errors are reported through one process-wide handler, and Xlib's
+// default one ends the process. The host may destroy its window before it
+// closes the editor, which makes our next request on the child fail; that
+// must not take the host down. While any of our windows exists, a handler
+// records errors on our own connections and passes all others on to the
+// handler it replaced. It is taken out again with the last window, so
+// nothing points into this library once the host may unload it.
+struct ErrorTrap {
+    std::vector<std::pair<Display*, bool>> displays; // connection, error seen
+    XErrorHandler previous = nullptr;
+};
 
-int recordCreationError(Display*, XErrorEvent*)
+ErrorTrap& errorTrap()
 {
-    creationFailed = true;
-    return 0;
+    static ErrorTrap trap;
+    return trap;
+}
+
+int trapError(Display* display, XErrorEvent* error)
+{
+    ErrorTrap& trap = errorTrap();
+    for (auto& entry : trap.displays)
+        if (entry.first == display) {
+            entry.second = true;
+            return 0;
+        }
+    return trap.previous ? trap.previous(display, error) : 0;
+}
+
+void attachErrorTrap(Display* display)
+{
+    ErrorTrap& trap = errorTrap();
+    if (trap.displays.empty())
+        trap.previous = XSetErrorHandler(trapError);
+    trap.displays.emplace_back(display, false);
+}
+
+void detachErrorTrap(Display* display)
+{
+    ErrorTrap& trap = errorTrap();
+    for (auto it = trap.displays.begin(); it != trap.displays.end(); ++it)
+        if (it->first == display) {
+            trap.displays.erase(it);
+            break;
+        }
+    if (trap.displays.empty()) {
+        XErrorHandler current = XSetErrorHandler(trap.previous);
+        if (current != trapError)
+            XSetErrorHandler(current); // someone replaced ours since: keep theirs
+        trap.previous = nullptr;
+    }
+}
+
+// True when an error arrived on the connection since the last call.
+bool takeError(Display* display)
+{
+    for (auto& entry : errorTrap().displays)
+        if (entry.first == display) {
+            bool seen = entry.second;
+            entry.second = false;
+            return seen;
+        }
+    return false;
 }
 
 CButtonState modifiers(unsigned int state)
@@ -53,6 +113,7 @@ public:
         : display_(display), origin_(size.left, size.top), width_(size.width()), height_(size.height()),
           listener_(listener)
     {
+        attachErrorTrap(display_);
     }
 
     ~X11Window() override
@@ -65,36 +126,36 @@ public:
             XFreeGC(display_, gc_);
         if (window_)
             XDestroyWindow(display_, window_);
+        // Collect any error (the host's window, and with it ours, may be gone
+        // already) while our handler is still in place.
+        XSync(display_, False);
+        detachErrorTrap(display_);
         XCloseDisplay(display_);
     }
 
     bool open(Window parent)
     {
-        // Errors while creating (a parent that does not exist) must not reach
-        // the process-wide handler, which would end the host.
         XSync(display_, False);
-        creationFailed = false;
-        XErrorHandler previous = XSetErrorHandler(recordCreationError);
+        takeError(display_);
 
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None; // the back buffer paints every pixel
         attributes.bit_gravity = NorthWestGravity;
         attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                                EnterWindowMask | LeaveWindowMask;
+                                EnterWindowMask | LeaveWindowMask | StructureNotifyMask;
         window_ = XCreateWindow(display_, parent, origin_.x, origin_.y, static_cast<unsigned>(width_),
                                 static_cast<unsigned>(height_), 0, CopyFromParent, InputOutput, CopyFromParent,
                                 CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
         XSync(display_, False);
         XWindowAttributes info{};
-        bool ok = !creationFailed && window_ && XGetWindowAttributes(display_, window_, &info);
+        bool ok = !takeError(display_) && window_ && XGetWindowAttributes(display_, window_, &info);
         if (ok) {
             backBuffer_ = XCreatePixmap(display_, window_, static_cast<unsigned>(width_),
                                         static_cast<unsigned>(height_), static_cast<unsigned>(info.depth));
             gc_ = XCreateGC(display_, window_, 0, nullptr);
             XSync(display_, False);
-            ok = !creationFailed;
+            ok = !takeError(display_);
         }
-        XSetErrorHandler(previous);
         if (!ok) {
             // The ids may be invalid: let closing the connection free them.
             window_ = 0;
@@ -121,7 +182,7 @@ public:
 
     void redraw(const CRect& area) override
     {
-        if (area.isEmpty())
+        if (area.isEmpty() || !window_)
             return;
         {
             CairoDrawContext context(backSurface_, origin_);
@@ -173,6 +234,10 @@ private:
             listener_->platformMouseMoved(toFrame(c.x, c.y), modifiers(c.state));
             break;
         }
+        case DestroyNotify:
+            // Destroyed with the host's window: nothing left to draw on.
+            window_ = 0;
+            break;
         case LeaveNotify:
             listener_->platformMouseExited();
             break;

@@ -298,6 +298,41 @@ TEST_F(X11FrameTest, ABadParentWindowLeavesAFrameWithoutAWindow)
     EXPECT_TRUE(frame.renderOffscreen() != nullptr);
 }
 
+TEST_F(X11FrameTest, SurvivesTheHostDestroyingItsWindowFirst)
+{
+    // Some hosts destroy their window before they close the editor: our next
+    // requests on the vanished child fail, and must not end the process.
+    static bool hostHandlerCalled = false;
+    XErrorHandler hostHandler = [](Display*, XErrorEvent*) {
+        hostHandlerCalled = true;
+        return 0;
+    };
+    XErrorHandler before = XSetErrorHandler(hostHandler);
+    {
+        CFrame frame(CRect(0, 0, 200, 200), parentHandle());
+        ASSERT_TRUE(frame.isOpen());
+        idleFor(frame, 20);
+        XDestroyWindow(display, parent);
+        XSync(display, False);
+        parent = 0;
+        frame.invalidRect(CRect(0, 0, 200, 200));
+        frame.idle(); // may paint before it hears of the destruction
+        idleFor(frame, 20);
+        frame.invalidRect(CRect(0, 0, 200, 200));
+        frame.idle();
+    }
+    EXPECT_FALSE(hostHandlerCalled) << "errors on the editor's own connection stay with it";
+    // With the last window gone the host's handler is back in place and
+    // still receives the host's own errors.
+    XErrorHandler current = XSetErrorHandler(before);
+    EXPECT_EQ(current, hostHandler);
+    XSetErrorHandler(hostHandler);
+    XMapWindow(display, static_cast<Window>(0x7ffffff));
+    XSync(display, False);
+    EXPECT_TRUE(hostHandlerCalled);
+    XSetErrorHandler(before);
+}
+
 TEST_F(X11FrameTest, OpeningAndClosing200TimesLeaksNothing)
 {
     CBitmap* layout = new CBitmap("Layout.png");
