@@ -114,6 +114,28 @@ TEST(BitmapTest, AMissingImageIsEmptyAndDrawsNothing)
     missing->forget();
 }
 
+TEST(BitmapTest, DrawsASubRectangleAtAnOffsetWithAnOpacity)
+{
+    CBitmap* strip = new CBitmap("SyncButton.png");
+    auto whole = COffscreenContext::create(20, 40);
+    strip->draw(whole->drawContext(), CRect(0, 0, 20, 40));
+    auto part = COffscreenContext::create(40, 40);
+    // The lower frame, placed at (10, 5), at half opacity.
+    strip->draw(part->drawContext(), CRect(10, 5, 30, 25), CPoint(0, 20), 0.5f);
+    int checked = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) {
+            CColor source = whole->getPixel(x, 20 + y);
+            CColor drawn = part->getPixel(10 + x, 5 + y);
+            EXPECT_NEAR(drawn.alpha, source.alpha / 2.0, 1.0) << x << "," << y;
+            checked += source.alpha == 255;
+        }
+    EXPECT_GT(checked, 100) << "the frame has opaque pixels to compare";
+    EXPECT_EQ(part->getPixel(9, 10).alpha, 0) << "nothing outside the destination";
+    EXPECT_EQ(part->getPixel(15, 25).alpha, 0);
+    strip->forget();
+}
+
 TEST(BitmapTest, ViewsShareABitmapByReference)
 {
     CBitmap* bitmap = new CBitmap("KnobStrip.png");
