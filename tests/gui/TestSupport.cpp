@@ -1,0 +1,3 @@
+#include "TestSupport.h"
+
+std::uint32_t FakeClock::now = 0;
