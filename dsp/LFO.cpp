@@ -121,7 +121,8 @@ uint32_t LFO::increment(int sampleRate) const
     const float nyquist = static_cast<float>(sampleRate) * 0.5f;
     if (rate > nyquist)
         rate = nyquist;
-    const float step = rate * 4294967296.0f / static_cast<float>(sampleRate);
+    // Formed in double, like the oscillators' increment.
+    const double step = static_cast<double>(rate) * 4294967296.0 / static_cast<double>(sampleRate);
     return static_cast<uint32_t>(static_cast<int64_t>(step));
 }
 

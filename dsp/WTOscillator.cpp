@@ -8,18 +8,17 @@ namespace Vorn {
 
 namespace {
 
-constexpr float kTwoToThe32 = 4294967296.0f;
 constexpr double kTwoToThe32Double = 4294967296.0;
 
 // The low 32 bits of trunc(x) for x >= 0. Below 2^63 this is the plain
 // conversion through a 64-bit integer; larger finite values (absurd
 // frequencies) are reduced exactly with fmod instead of overflowing the
 // conversion, and anything non-finite or negative gives 0.
-uint32_t low32(float x)
+uint32_t low32(double x)
 {
-    if (!(x >= 0.0f) || std::isinf(x))
+    if (!(x >= 0.0) || std::isinf(x))
         return 0u;
-    const double t = std::trunc(static_cast<double>(x));
+    const double t = std::trunc(x);
     if (t < 9223372036854775808.0)
         return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(t)));
     return static_cast<uint32_t>(std::fmod(t, kTwoToThe32Double));
@@ -95,14 +94,15 @@ void WTOscillator::process(int sampleRate, int count)
         else
             harmonicLimit = static_cast<int>(ratio);
     }
-    increment = rate > 0.0f ? low32(f * kTwoToThe32 / rate) : 0u;
+    // The quotient is formed in double: f widened, times 2^32, over the rate.
+    increment = rate > 0.0f ? low32(static_cast<double>(f) * kTwoToThe32Double / static_cast<double>(rate)) : 0u;
 
     float pos = *position + positionInput[middle];
     if (std::isnan(pos))
         pos = 0.0f;
     pos = pos < 0.0f ? 0.0f : (pos > 1.0f ? 1.0f : pos);
     smoothedPosition = 0.5f * smoothedPosition + 0.5f * pos;
-    offset = low32((0.5f + 0.5f * smoothedPosition) * kTwoToThe32);
+    offset = low32(static_cast<double>(0.5f + 0.5f * smoothedPosition) * kTwoToThe32Double);
 
     level = levelFor(harmonicLimit);
     const float* T = table->levelData(waveChoice, level);

@@ -68,13 +68,12 @@ TEST_F(OscillatorTest, DefaultsAtA4)
     EXPECT_EQ(osc.harmonicLimit, 50);
     EXPECT_EQ(osc.level, 31);
     EXPECT_EQ(osc.waveChoice, 2);
-    // 440 * 2^32 / 44100 in single precision is 42852280 (the exact
-    // quotient, 42852281.5, lies between two floats four apart).
-    EXPECT_EQ(osc.increment, 42852280u);
-    EXPECT_EQ(osc.phase.phase, 16u * 42852280u);
+    // trunc(440 * 2^32 / 44100): the quotient is 42852281.41.
+    EXPECT_EQ(osc.increment, 42852281u);
+    EXPECT_EQ(osc.phase.phase, 16u * 42852281u);
     // Notes never reset the phase.
     osc.noteOn(40, 100);
-    EXPECT_EQ(osc.phase.phase, 16u * 42852280u);
+    EXPECT_EQ(osc.phase.phase, 16u * 42852281u);
     EXPECT_EQ(osc.note, 40);
     EXPECT_FLOAT_EQ(osc.frequency(0.0f), 440.0f * std::pow(2.0f, -29.0f / 12.0f));
 }

@@ -1,0 +1,157 @@
+// Rendering must never allocate: the allocator is replaced for this test
+// binary, and every allocation made on a thread while it is inside the
+// plug-in's processEvents or processReplacing is counted. The plug-in
+// shares the process's allocator, so its allocations land here too.
+
+#include "support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+extern "C" void* __libc_malloc(std::size_t);
+extern "C" void* __libc_calloc(std::size_t, std::size_t);
+extern "C" void* __libc_realloc(void*, std::size_t);
+extern "C" void __libc_free(void*);
+
+namespace {
+thread_local bool counting = false;
+std::atomic<long> allocations{0};
+
+void note()
+{
+    if (counting)
+        allocations.fetch_add(1);
+}
+} // namespace
+
+extern "C" void* malloc(std::size_t size)
+{
+    note();
+    return __libc_malloc(size);
+}
+extern "C" void* calloc(std::size_t n, std::size_t size)
+{
+    note();
+    return __libc_calloc(n, size);
+}
+extern "C" void* realloc(void* p, std::size_t size)
+{
+    note();
+    return __libc_realloc(p, size);
+}
+extern "C" void free(void* p)
+{
+    __libc_free(p);
+}
+
+void* operator new(std::size_t size)
+{
+    note();
+    if (void* p = __libc_malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void operator delete(void* p) noexcept
+{
+    __libc_free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    __libc_free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    __libc_free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    __libc_free(p);
+}
+
+namespace {
+
+struct Counted {
+    Counted() { counting = true; }
+    ~Counted() { counting = false; }
+};
+
+} // namespace
+
+TEST(Allocation, BusyRenderingAllocatesNothing)
+{
+    TestHost host;
+    ASSERT_NE(host.start(), nullptr) << host.error;
+    // A rich patch: every module busy, effects wet, bends playing.
+    const std::pair<int, float> patch[] = {{18, 0.3f}, {22, 0.6f}, {25, 0.5f}, {26, 0.5f}, {31, 0.7f}, {33, 0.3f},
+                                           {35, 0.5f}, {41, 0.5f}, {42, 0.4f}, {47, 1.0f}, {51, 1.0f}, {55, 0.5f},
+                                           {53, 1.0f}, {10, 1.0f}};
+    for (auto [index, value] : patch)
+        host.setParameter(index, value);
+    // A bend on the cutoff from a chunk, so playback walks its points.
+    std::vector<uint8_t> chunk;
+    auto be = [&](uint32_t v) { for (int s = 24; s >= 0; s -= 8) chunk.push_back(uint8_t(v >> s)); };
+    auto f = [&](float v) { uint8_t b[4]; std::memcpy(b, &v, 4); chunk.insert(chunk.end(), b, b + 4); };
+    chunk.insert(chunk.end(), {'v', 'q', 'p', 's'});
+    be(1);
+    be(1);
+    chunk.insert(chunk.end(), 32, 0);
+    be(12);
+    be(50);
+    f(0.5f);
+    const char* name = "FilterCutoff";
+    chunk.insert(chunk.end(), name, name + 12);
+    for (int i = 0; i < 50; ++i) {
+        f(float(i) / 50.0f);
+        f(float(i) * 0.01f);
+    }
+    host.dispatch(effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data());
+
+    std::vector<float> left(4096), right(4096);
+    float* outputs[2] = {left.data(), right.data()};
+    host.render(64); // let lazily computed tables settle outside the count
+
+    allocations = 0;
+    for (int block = 0; block < 400; ++block) {
+        std::vector<std::vector<uint8_t>> midi;
+        midi.push_back({0x90, uint8_t(36 + block % 48), 100});
+        if (block % 3 == 0)
+            midi.push_back({0x80, uint8_t(36 + (block + 20) % 48), 0});
+        if (block % 97 == 0)
+            midi.push_back({0xB0, 123, 0});
+        {
+            // Build the event list before counting; only the plug-in's work counts.
+            std::vector<VstMidiEvent> events(midi.size());
+            std::vector<char> storage(sizeof(VstEvents) + midi.size() * sizeof(VstEvent*));
+            auto* list = reinterpret_cast<VstEvents*>(storage.data());
+            list->numEvents = static_cast<VstInt32>(midi.size());
+            for (std::size_t i = 0; i < midi.size(); ++i) {
+                events[i] = VstMidiEvent{};
+                events[i].type = kVstMidiType;
+                events[i].byteSize = sizeof(VstMidiEvent);
+                std::memcpy(events[i].midiData, midi[i].data(), 3);
+                list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+            }
+            const int frames = 1 + (block * 37) % 4096;
+            Counted scope;
+            host.effect->dispatcher(host.effect, effProcessEvents, 0, 0, list, 0.0f);
+            host.effect->processReplacing(host.effect, nullptr, outputs, frames);
+        }
+    }
+    EXPECT_EQ(allocations.load(), 0);
+
+    // The counter itself works: an allocation inside the scope is seen.
+    {
+        Counted scope;
+        volatile char* p = new char[10];
+        delete[] p;
+    }
+    EXPECT_EQ(allocations.load(), 1);
+}
