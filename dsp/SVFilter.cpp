@@ -95,6 +95,17 @@ void SVFilter::run(const float* in, int count)
     band_ = band;
 }
 
+void SVFilter::removeUndampedMode()
+{
+    // With m = 2 / f - f / 2 the pass matrix [[1, f], [-f, 1 - m f - f^2]]
+    // has the eigenvalue -1 with right eigenvector (f, -2) and left
+    // eigenvector (f, 2); subtract the state's component along it.
+    const double f = f_;
+    const double alpha = (f * low_ + 2.0 * band_) / (f * f - 4.0);
+    low_ -= alpha * f;
+    band_ += 2.0 * alpha;
+}
+
 void SVFilter::process(int, int count)
 {
     const float a = cutoffInput[count / 2];
@@ -130,6 +141,15 @@ void SVFilter::process(int, int count)
     case BandPass: run<BandPass>(in, count); break;
     default: run<BandReject>(in, count); break;
     }
+
+    // A negative coefficient always takes the limit as damping, which puts
+    // one pole of each pass exactly at -1. Averaging the two passes cancels
+    // that mode in the output, but with any DC in the input it keeps growing
+    // in the state (without bound), and as soon as the cutoff moves the
+    // stored energy bursts out as a loud spike. Dropping it every block
+    // leaves the output as it is and keeps the state bounded.
+    if (m_ == limit)
+        removeUndampedMode();
 
     // A non-finite input sample would otherwise stay in the loop forever and
     // silence the voice for good; start from rest instead.

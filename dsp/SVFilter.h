@@ -39,6 +39,7 @@ public:
 private:
     template <int Selected>
     void run(const float* in, int count);
+    void removeUndampedMode();
 
     const Module* input_;
     ParamSmoother cutoffSmoother_;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -225,9 +226,10 @@ TEST(SVFilter, FrequencyResponseOfEachModeMatchesTheTwoPassStructure)
                 for (int j = 0; j < kSubBlock; ++j)
                     rig.in.output[j] = static_cast<float>(std::sin(w * (n + j)));
                 rig.run(1);
-                if (acc)
+                if (acc) {
                     for (int j = 0; j < kSubBlock; ++j)
                         *acc += static_cast<double>(rig.filter->output[j]) * std::polar(1.0, -w * (n + j));
+                }
                 n += kSubBlock;
             };
             for (int b = 0; b < 4 * N / kSubBlock; ++b)
@@ -255,4 +257,105 @@ TEST(SVFilter, ConstantInputPassesLowPassAndBandRejectOnly)
         rig.run(2000);
         EXPECT_NEAR(rig.filter->output[15], expectedDc[mode], 1e-4) << mode;
     }
+}
+
+namespace {
+
+// The filter's per-sample arithmetic at fixed coefficients, without any
+// housekeeping between blocks.
+struct PlainTwoPass {
+    double low = 0.0, band = 0.0;
+    float step(double x, double f, double m)
+    {
+        double notch = x - m * band;
+        low = low + f * band;
+        band = band + f * (notch - low);
+        const float y1 = static_cast<float>(low);
+        notch = -m * band;
+        low = low + f * band;
+        band = band + f * (notch - low);
+        return static_cast<float>((y1 + low) * 0.5);
+    }
+};
+
+} // namespace
+
+TEST(SVFilter, NegativeCutoffKeepsItsResponseButNotItsUndampedMode)
+{
+    FilterRig rig(0.0f);
+    PlainTwoPass plain;
+    const double f = std::sin(kPi * -0.0625), m = 2.0 / f - 0.5 * f;
+    unsigned seed = 3;
+    double plainState = 0.0, filterState = 0.0;
+    for (int b = 0; b < 165375; ++b) { // a minute at 44.1 kHz
+        for (float& x : rig.in.output) {
+            seed = seed * 1664525u + 1013904223u;
+            x = 0.3f + static_cast<float>(seed >> 8) / 33554432.0f; // DC plus noise
+        }
+        rig.filter->cutoffInput[8] = -0.5f;
+        rig.run(1);
+        for (int j = 0; j < kSubBlock; ++j) {
+            const float y = plain.step(static_cast<double>(rig.in.output[j]), f, m);
+            // The plain loop's state grows until rounding its first pass to
+            // float costs precision; compare while it is still small.
+            if (b < 50) {
+                ASSERT_NEAR(rig.filter->output[j], y, 1e-6f) << b;
+            }
+        }
+        filterState = std::max(filterState, std::fabs(rig.filter->lowPass()) + std::fabs(rig.filter->bandPass()));
+    }
+    plainState = std::fabs(plain.low) + std::fabs(plain.band);
+    EXPECT_GT(plainState, 1e5); // what the DC does to the loop left alone
+    EXPECT_LT(filterState, 2.0);
+}
+
+TEST(SVFilter, CutoffSweepingThroughZeroDoesNotBurst)
+{
+    // A slow LFO on a low cutoff, with a signal that has DC in it (as a ring
+    // modulated or saturated mix has): the output stays at signal level.
+    FilterRig rig(0.2f);
+    float peak = 0.0f;
+    int n = 0;
+    for (int b = 0; b < 4 * 44100 / kSubBlock; ++b) {
+        for (int j = 0; j < kSubBlock; ++j, ++n)
+            rig.in.output[j] = 0.25f + 0.25f * std::sin(0.05f * static_cast<float>(n));
+        rig.filter->cutoffInput[8] = static_cast<float>(std::sin(2.0 * kPi * n / 44100.0));
+        rig.run(1);
+        for (float y : rig.filter->output)
+            peak = std::max(peak, std::fabs(y));
+    }
+    EXPECT_LT(peak, 0.6f);
+}
+
+TEST(SVFilter, NonFiniteValuesDoNotStickInTheFilter)
+{
+    FilterRig rig(0.7f, 0.0f, 0.5f);
+    rig.in.fill(0.5f);
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    // A non-finite input sample spoils its block at most.
+    rig.in.output[3] = nan;
+    rig.run(1);
+    rig.in.fill(0.5f);
+    rig.run(1);
+    for (float y : rig.filter->output)
+        EXPECT_TRUE(std::isfinite(y));
+    // Cutoff +inf then -inf would leave its smoother at NaN for good.
+    for (float* value : {&param(rig.effect, "FilterCutoff"), &param(rig.effect, "FilterResonance")}) {
+        for (float bad : {inf, -inf, nan}) {
+            *value = bad;
+            rig.run(1);
+            for (float y : rig.filter->output)
+                ASSERT_TRUE(std::isfinite(y)) << bad;
+        }
+    }
+    param(rig.effect, "FilterCutoff") = 0.7f;
+    param(rig.effect, "FilterResonance") = 0.5f;
+    rig.filter->cutoffInput[8] = nan;
+    rig.run(1);
+    EXPECT_EQ(rig.filter->frequencyCoefficient(), 0.0);
+    rig.filter->cutoffInput[8] = 0.0f;
+    rig.run(100);
+    EXPECT_NEAR(rig.filter->frequencyCoefficient(), std::sin(kPi * 0.7 * 0.25), 1e-7);
+    EXPECT_DOUBLE_EQ(rig.filter->damping(), dampingFor(0.5));
+    EXPECT_NEAR(rig.filter->output[0], 0.25f, 1e-5f); // half of the 0.5 input
 }
