@@ -30,6 +30,13 @@ private:
     // first.
     void push(float x);
     float phase(int j) const;
+    // Vector forms of upsample and downsample for factor 4 with 8 samples
+    // of history (the saturator's case); they return false for any other
+    // shape, which then takes the general path.
+    bool upsampleByFour(int n, const float* in, float* out);
+    bool downsampleByFour(int n, const float* in, float* out);
+    float* unroll(float* line, const float* in, int count) const;
+    void rewind(const float* stream, int count);
 
     const float* coefficients_ = nullptr;
     std::uint8_t factor_ = 0;

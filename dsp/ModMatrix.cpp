@@ -3,7 +3,55 @@
 #include <cmath>
 #include <cstdio>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Vorn {
+
+namespace {
+
+// destination[j] += amount * signal[j]; the buffers may not be assumed
+// apart, so the compiler would go sample by sample.
+inline void addScaled(float* destination, const float* signal, float amount, int count)
+{
+    int j = 0;
+#if defined(__SSE2__)
+    const __m128 a = _mm_set1_ps(amount);
+    for (; j + 4 <= count; j += 4)
+        _mm_storeu_ps(destination + j,
+                      _mm_add_ps(_mm_loadu_ps(destination + j), _mm_mul_ps(a, _mm_loadu_ps(signal + j))));
+#endif
+    for (; j < count; ++j)
+        destination[j] += amount * signal[j];
+}
+
+inline void clear(float* destination, int count)
+{
+#if defined(__SSE2__)
+    // Spelled out: a loop here would be turned into a call to memset, which
+    // costs more than the four stores of a whole sub-block.
+    if (count == kSubBlock) {
+        static_assert(kSubBlock == 16, "four vectors per sub-block");
+        const __m128 zero = _mm_setzero_ps();
+        _mm_storeu_ps(destination, zero);
+        _mm_storeu_ps(destination + 4, zero);
+        _mm_storeu_ps(destination + 8, zero);
+        _mm_storeu_ps(destination + 12, zero);
+        return;
+    }
+#endif
+    for (int j = 0; j < count; ++j)
+        destination[j] = 0.0f;
+}
+
+inline void addConstant(float* destination, float amount, int count)
+{
+    for (int j = 0; j < count; ++j)
+        destination[j] += amount;
+}
+
+} // namespace
 
 ModMatrix::ModMatrix(Effect* owner_, const char* name_)
     : Module(owner_, name_)
@@ -36,12 +84,9 @@ void ModMatrix::process(int, int count)
     // Clear every destination before any route adds, so routes that share a
     // destination are summed.
     for (ModRoute& route : routes_) {
-        for (int j = 0; j < count; ++j)
-            route.destination[j] = 0.0f;
-        if (route.secondDestination != nullptr) {
-            for (int j = 0; j < count; ++j)
-                route.secondDestination[j] = 0.0f;
-        }
+        clear(route.destination, count);
+        if (route.secondDestination != nullptr)
+            clear(route.secondDestination, count);
     }
 
     for (ModRoute& route : routes_) {
@@ -57,23 +102,14 @@ void ModMatrix::process(int, int count)
         // adds nothing either.
         if (!(amount > 0.0f) || std::isinf(amount))
             continue;
-        float* first = route.destination;
-        float* second = route.secondDestination;
         if (route.source == nullptr) {
-            for (int j = 0; j < count; ++j)
-                first[j] += amount;
-            if (second != nullptr) {
-                for (int j = 0; j < count; ++j)
-                    second[j] += amount;
-            }
+            addConstant(route.destination, amount, count);
+            if (route.secondDestination != nullptr)
+                addConstant(route.secondDestination, amount, count);
         } else {
-            const float* signal = route.source->output;
-            for (int j = 0; j < count; ++j)
-                first[j] += amount * signal[j];
-            if (second != nullptr) {
-                for (int j = 0; j < count; ++j)
-                    second[j] += amount * signal[j];
-            }
+            addScaled(route.destination, route.source->output, amount, count);
+            if (route.secondDestination != nullptr)
+                addScaled(route.secondDestination, route.source->output, amount, count);
         }
     }
 }

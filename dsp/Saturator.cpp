@@ -1,5 +1,7 @@
 #include "dsp/Saturator.h"
 
+#include "dsp/TanhShaper.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -28,8 +30,7 @@ void Saturator::process(int, int count)
     const float raw = *drive;
     float d = std::isnan(raw) ? 0.03125f : std::clamp(raw, 0.03125f, 1.0f);
     const float g = 32.0f * d;
-    for (int i = 0; i < count * kFactor; ++i)
-        work[i] = static_cast<float>(std::tanh(static_cast<double>(g * work[i])));
+    TanhShaper::apply(work, count * kFactor, g);
 
     down_.downsample(count, work, output);
 

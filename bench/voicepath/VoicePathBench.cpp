@@ -7,6 +7,7 @@
 #include "dsp/ModMatrix.h"
 #include "dsp/SVFilter.h"
 #include "dsp/Saturator.h"
+#include "dsp/TanhShaper.h"
 
 #include <benchmark/benchmark.h>
 
@@ -284,8 +285,68 @@ void BM_VoiceSourcesOnly(benchmark::State& state)
     run(state, v, [&] { v.sources(kSubBlock); });
 }
 
+// The shaper's 64 tanh per sub-block: the library's tanh as the arithmetic
+// states it, and the vector form the saturator uses.
+std::vector<float> shaperInput()
+{
+    std::vector<float> in(64);
+    for (int i = 0; i < 64; ++i)
+        in[static_cast<std::size_t>(i)] = 0.9f * std::sin(0.37f * static_cast<float>(i));
+    return in;
+}
+
+void BM_ShapeLibraryTanh(benchmark::State& state)
+{
+    const std::vector<float> in = shaperInput();
+    float work[64];
+    const float g = 16.0f;
+    for (auto _ : state) {
+        std::memcpy(work, in.data(), sizeof work);
+        for (float& w : work)
+            w = static_cast<float>(std::tanh(static_cast<double>(g * w)));
+        benchmark::DoNotOptimize(work);
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns/sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * kSubBlock,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_ShapeSaturator(benchmark::State& state)
+{
+    const std::vector<float> in = shaperInput();
+    float work[64];
+    for (auto _ : state) {
+        std::memcpy(work, in.data(), sizeof work);
+        TanhShaper::apply(work, 64, 16.0f);
+        benchmark::DoNotOptimize(work);
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns/sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * kSubBlock,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_Resamplers(benchmark::State& state)
+{
+    FirResampler up, down;
+    up.setup(kOversampleFir, 32, 4);
+    down.setup(kOversampleFir, 32, 4);
+    const std::vector<float> in = wave(41, 0.7, 0.0, 0.3);
+    float work[64], out[kSubBlock];
+    for (auto _ : state) {
+        up.upsample(kSubBlock, in.data(), work);
+        down.downsample(kSubBlock, work, out);
+        benchmark::DoNotOptimize(out);
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns/sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * kSubBlock,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 } // namespace
 
+BENCHMARK(BM_ShapeLibraryTanh);
+BENCHMARK(BM_ShapeSaturator);
+BENCHMARK(BM_Resamplers);
 BENCHMARK(BM_ModMatrix);
 BENCHMARK(BM_Mixer);
 BENCHMARK(BM_Saturator);
