@@ -157,3 +157,68 @@ TEST(Saturator, NonFiniteDriveStillGivesFiniteOutput)
     rig.settle(std::numeric_limits<float>::infinity(), 0.2f);
     EXPECT_NEAR(rig.saturator.output[3], 4.0f, 1e-4f);
 }
+
+// The resamplers take a vector path for whole runs of their usual shape;
+// whatever the block sizes, they must match a plain ring buffer that pushes
+// one sample at a time and sums each phase oldest-first.
+TEST(FirResampler, MatchesAPlainRingBufferForAnyBlockSizes)
+{
+    struct Ring {
+        float h[8] = {};
+        int p = 0;
+        void push(float x) { h[p] = x; p = (p + 1) % 8; }
+        float phase(int j) const
+        {
+            float s = 0.0f;
+            for (int k = 0; k < 8; ++k)
+                s += kOversampleFir[j + 4 * k] * h[((p - k) % 8 + 8) % 8];
+            return s;
+        }
+    } upRing, downRing;
+    FirResampler up, down;
+    up.setup(kOversampleFir, 32, 4);
+    down.setup(kOversampleFir, 32, 4);
+    unsigned seed = 11;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed >> 8) / 4194304.0f - 2.0f;
+    };
+    for (int round = 0; round < 300; ++round) {
+        const int n = 1 + round % 16;
+        float in[16], wide[64], out[16], wideIn[64];
+        for (int i = 0; i < n; ++i)
+            in[i] = next();
+        for (int i = 0; i < 4 * n; ++i)
+            wideIn[i] = next();
+        up.upsample(n, in, wide);
+        down.downsample(n, wideIn, out);
+        for (int i = 0; i < n; ++i) {
+            upRing.push(in[i]);
+            for (int j = 0; j < 4; ++j)
+                ASSERT_EQ(wide[4 * i + j], 4.0f * upRing.phase(j)) << round;
+            float s = 0.0f;
+            for (int j = 0; j < 4; ++j) {
+                downRing.push(wideIn[4 * i + j]);
+                s += downRing.phase(j);
+            }
+            ASSERT_EQ(out[i], 4.0f * s) << round;
+        }
+    }
+}
+
+TEST(FirResampler, OtherShapesTakeTheGeneralPath)
+{
+    // Factor 2 over 8 taps: 4 samples of history and two phases.
+    const float taps[8] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f};
+    FirResampler up;
+    up.setup(taps, 8, 2);
+    EXPECT_EQ(up.historyLength(), 4);
+    const float in[3] = {1.0f, 0.0f, 0.0f};
+    float out[6];
+    up.upsample(3, in, out);
+    // Newest is term k = 1: phases read taps[j + 2].
+    EXPECT_FLOAT_EQ(out[0], 2.0f * taps[2]);
+    EXPECT_FLOAT_EQ(out[1], 2.0f * taps[3]);
+    EXPECT_FLOAT_EQ(out[2], 2.0f * taps[4]);
+    EXPECT_FLOAT_EQ(out[5], 2.0f * taps[7]);
+}
