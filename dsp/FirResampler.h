@@ -1,0 +1,49 @@
+#pragma once
+// A polyphase FIR resampler by an integer factor, used by the saturator to
+// run its shaper at a multiple of the sample rate. The filter is split into
+// `factor` interleaved phases of taps / factor coefficients each.
+
+#include <cstdint>
+#include <memory>
+
+namespace Vorn {
+
+class FirResampler {
+public:
+    FirResampler() = default;
+    FirResampler(const FirResampler&) = delete;
+    FirResampler& operator=(const FirResampler&) = delete;
+
+    // Allocates the history (taps / factor samples, all 0). Not for the
+    // audio thread.
+    void setup(const float* coefficients, int taps, int factor);
+    // Reads n samples and writes factor * n.
+    void upsample(int n, const float* in, float* out);
+    // Reads factor * n samples and writes n.
+    void downsample(int n, const float* in, float* out);
+
+    int factor() const { return factor_; }
+    int historyLength() const { return historyLength_; }
+
+private:
+    // Stores x in the history and sums one phase over it, oldest sample
+    // first.
+    void push(float x);
+    float phase(int j) const;
+    // Vector forms of upsample and downsample for factor 4 with 8 samples
+    // of history (the saturator's case); they return false for any other
+    // shape, which then takes the general path.
+    bool upsampleByFour(int n, const float* in, float* out);
+    bool downsampleByFour(int n, const float* in, float* out);
+    float* unroll(float* line, const float* in, int count) const;
+    void rewind(const float* stream, int count);
+
+    const float* coefficients_ = nullptr;
+    std::uint8_t factor_ = 0;
+    int historyLength_ = 0;
+    int taps_ = 0;
+    std::unique_ptr<float[]> history_;
+    int position_ = 0;
+};
+
+} // namespace Vorn

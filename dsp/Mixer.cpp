@@ -1,0 +1,49 @@
+#include "dsp/Mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace Vorn {
+
+Mixer::Mixer(Effect* owner_, const char* name_, const Module* first, const Module* second)
+    : Module(owner_, name_),
+      balance(owner_->addParameter(this, "Balance", 0.0f)),
+      ringMod(owner_->addParameter(this, "RingMod", 0.0f)),
+      balanceInput{},
+      ringModInput{},
+      first_(first),
+      second_(second)
+{
+}
+
+int Mixer::format(const float* param, float value, char* text, std::size_t size)
+{
+    if (param == ringMod)
+        return std::snprintf(text, size, "%0.0f%%", static_cast<double>(value * 100.0f));
+    return Module::format(param, value, text, size);
+}
+
+void Mixer::process(int, int count)
+{
+    float b = balanceInput[count / 2] + *balance;
+    if (std::isnan(b))
+        b = 0.0f;
+    b = std::clamp(b, 0.0f, 1.0f);
+    // The ring amount may exceed 1 through modulation and is left as it is;
+    // only a non-finite amount is dropped, since it would turn every sample
+    // into NaN or infinity.
+    float r = ringModInput[count / 2] + *ringMod;
+    if (!std::isfinite(r))
+        r = 0.0f;
+
+    const float wB = 0.5f * b;
+    const float wA = 0.5f * (1.0f - b);
+    const float dry = 1.0f - r;
+    const float* A = first_->output;
+    const float* B = second_->output;
+    for (int j = 0; j < count; ++j)
+        output[j] = dry * (wB * B[j] + wA * A[j]) + r * (B[j] * A[j]);
+}
+
+} // namespace Vorn

@@ -1,0 +1,44 @@
+#pragma once
+// The per-voice modulation matrix: a fixed list of routes, each carrying a
+// control signal (an envelope or an LFO) into a modulation input of another
+// module, scaled by the square of the route's depth parameter.
+
+#include "dsp/Module.h"
+
+#include <string>
+#include <vector>
+
+namespace Vorn {
+
+struct ModRoute {
+    std::string name;           // the depth parameter is the matrix name + this
+    const Module* source;       // null: a constant signal of 1
+    float* destination;         // a modulation input of kSubBlock floats
+    float* secondDestination;   // may be null
+    const float* depth;         // live depth value; null until registerDepths()
+    const Module* scaler;       // null: a factor of 1
+    float scale;                // fixed multiplier of the route
+};
+
+class ModMatrix : public Module {
+public:
+    ModMatrix(Effect* owner, const char* name);
+
+    int format(const float* param, float value, char* text, std::size_t size) override;
+    void process(int sampleRate, int count) override;
+
+    // Appends a route; its depth parameter is created by registerDepths().
+    void addRoute(const char* routeName, Module* source, Module* scaler, float scale,
+                  float* destination, float* secondDestination);
+    // Registers one depth parameter per route, in route order. Called once,
+    // after the last addRoute and after the voice's other modules registered
+    // theirs, so that the depths follow them in the host's list.
+    void registerDepths();
+
+    const std::vector<ModRoute>& routes() const { return routes_; }
+
+private:
+    std::vector<ModRoute> routes_;
+};
+
+} // namespace Vorn

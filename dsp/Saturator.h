@@ -1,0 +1,32 @@
+#pragma once
+// Drives the voice's mix through a tanh shaper at four times the sample rate
+// (so the shaper's harmonics do not fold back) and blends the result with the
+// dry signal by the "Drive" amount.
+
+#include "dsp/FirResampler.h"
+#include "dsp/Module.h"
+
+namespace Vorn {
+
+// Symmetric 32-tap low-pass for the four-times resamplers; each of its four
+// interleaved phases sums to about 1/4.
+extern const float kOversampleFir[32];
+
+class Saturator : public Module {
+public:
+    static constexpr int kFactor = 4;
+    static constexpr int kTaps = 32;
+
+    Saturator(Effect* owner, const char* name, const Module* input);
+
+    void process(int sampleRate, int count) override;
+
+    const float* drive;
+
+private:
+    const Module* input_;
+    FirResampler up_;
+    FirResampler down_;
+};
+
+} // namespace Vorn
