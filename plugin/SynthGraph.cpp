@@ -22,15 +22,23 @@ using namespace Vorn;
 
 namespace {
 
-// Adds a module to the voice, and its listener side right after it.
+// Adds a module to the voice; the voice owns it from here on.
 template <typename M>
-M* addModule(Voice& voice, std::unique_ptr<M> module, bool listens)
+M* addModule(Voice& voice, std::unique_ptr<M> module)
 {
     M* raw = module.get();
     voice.modules.reserve(voice.modules.size() + 1);
     voice.addModule(module.release());
-    if (listens)
-        voice.addListener(raw);
+    return raw;
+}
+
+// Adds a module that also hears the voice's notes, listening right after
+// the modules added before it.
+template <typename M>
+M* addListeningModule(Voice& voice, std::unique_ptr<M> module)
+{
+    M* raw = addModule(voice, std::move(module));
+    voice.addListener(raw);
     return raw;
 }
 
@@ -50,18 +58,18 @@ void Synth::buildGraph()
         Voice& voice = *voices_.back();
         summer_->addVoice(&voice);
 
-        auto* ampEnv = addModule(voice, std::make_unique<ADSREnvelope>(fx, "AmpEnv"), true);
-        addModule(voice, std::make_unique<VelocityListener>(fx, "vel"), true);
-        auto* modEnv = addModule(voice, std::make_unique<ADSREnvelope>(fx, "ModEnv"), true);
-        auto* lfo1 = addModule(voice, std::make_unique<LFO>(fx, "LFO1", table), true);
-        auto* lfo2 = addModule(voice, std::make_unique<LFO>(fx, "LFO2", table), true);
-        auto* mod = addModule(voice, std::make_unique<ModMatrix>(fx, "Mod"), false);
-        auto* osc1 = addModule(voice, std::make_unique<WTOscillator>(fx, "Osc1", table), true);
-        auto* osc2 = addModule(voice, std::make_unique<WTOscillator>(fx, "Osc2", table), true);
-        auto* mixer = addModule(voice, std::make_unique<Mixer>(fx, "Mixer", osc1, osc2), false);
-        auto* saturator = addModule(voice, std::make_unique<Saturator>(fx, "Saturator", mixer), false);
-        auto* filter = addModule(voice, std::make_unique<SVFilter>(fx, "Filter", saturator), false);
-        addModule(voice, std::make_unique<Amplifier>(fx, "Amplifier", filter, ampEnv), false);
+        auto* ampEnv = addListeningModule(voice, std::make_unique<ADSREnvelope>(fx, "AmpEnv"));
+        addListeningModule(voice, std::make_unique<VelocityListener>(fx, "vel"));
+        auto* modEnv = addListeningModule(voice, std::make_unique<ADSREnvelope>(fx, "ModEnv"));
+        auto* lfo1 = addListeningModule(voice, std::make_unique<LFO>(fx, "LFO1", table));
+        auto* lfo2 = addListeningModule(voice, std::make_unique<LFO>(fx, "LFO2", table));
+        auto* mod = addModule(voice, std::make_unique<ModMatrix>(fx, "Mod"));
+        auto* osc1 = addListeningModule(voice, std::make_unique<WTOscillator>(fx, "Osc1", table));
+        auto* osc2 = addListeningModule(voice, std::make_unique<WTOscillator>(fx, "Osc2", table));
+        auto* mixer = addModule(voice, std::make_unique<Mixer>(fx, "Mixer", osc1, osc2));
+        auto* saturator = addModule(voice, std::make_unique<Saturator>(fx, "Saturator", mixer));
+        auto* filter = addModule(voice, std::make_unique<SVFilter>(fx, "Filter", saturator));
+        addModule(voice, std::make_unique<Amplifier>(fx, "Amplifier", filter, ampEnv));
         ampEnvelopes_.push_back(ampEnv);
 
         mod->addRoute("L1Cutoff", lfo1, nullptr, 1.0f, filter->cutoffInput, nullptr);
