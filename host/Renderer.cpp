@@ -29,7 +29,10 @@ RenderResult render(Plugin& plugin, const TempoMap& tempo, const Schedule& sched
     const int64_t reportStep = std::max<int64_t>(settings.sampleRate / 10, 1);
     bool done = schedule.endFrame() == 0 && tailFrames == 0;
     while (!done) {
-        plugin.setTimeInfo(tempo.timeInfo(position, true));
+        VstTimeInfo time = tempo.timeInfo(position, true);
+        if (position == 0)
+            time.flags |= kVstTransportChanged; // playback starts here
+        plugin.setTimeInfo(time);
         plugin.processEvents(events.next(position, block));
         plugin.process(left.data(), right.data(), block);
 

@@ -11,7 +11,8 @@ Schedule::Schedule(const MidiFile& song, const TempoMap& tempo)
     // Per channel and key: how many note-ons are still waiting for their note-off.
     std::vector<int> held(16 * 128, 0);
     for (const MidiEvent& ev : song.events) {
-        if (ev.kind == MidiEvent::Meta)
+        // Meta events are for the host; an empty SysEx packet carries nothing.
+        if (ev.kind == MidiEvent::Meta || ev.data.empty())
             continue;
         int64_t frame = tempo.frameAtTick(ev.tick);
         if (ev.kind == MidiEvent::Channel) {

@@ -310,9 +310,10 @@ int runInfo(int argc, char** argv)
     std::unique_ptr<Plugin> plugin = Plugin::load(argv[2]);
     AEffect* e = plugin->effect();
     std::printf("plug-in:     %s\n", plugin->path().c_str());
-    std::printf("name:        %s\n", plugin->effectName().c_str());
-    std::printf("vendor:      %s\n", plugin->vendorString().c_str());
-    std::printf("product:     %s\n", plugin->productString().c_str());
+    auto orNone = [](const std::string& s) { return s.empty() ? std::string("(not given)") : s; };
+    std::printf("name:        %s\n", orNone(plugin->effectName()).c_str());
+    std::printf("vendor:      %s\n", orNone(plugin->vendorString()).c_str());
+    std::printf("product:     %s\n", orNone(plugin->productString()).c_str());
     std::printf("unique ID:   '%s' (0x%08x)\n", fourCC(e->uniqueID).c_str(), static_cast<uint32_t>(e->uniqueID));
     std::printf("version:     %d (vendor version %ld)\n", e->version,
                 static_cast<long>(plugin->dispatch(effGetVendorVersion)));

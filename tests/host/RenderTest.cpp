@@ -92,6 +92,12 @@ TEST(Render, PluginReceivesEventsAtTheirFramesWithTheTransport)
     EXPECT_FLOAT_EQ(r.log.sampleRate, 48000.0f);
     EXPECT_EQ(r.log.blockSize, 512);
     EXPECT_FALSE(r.log.mainsOn); // switched off again after rendering
+    EXPECT_EQ(r.log.hostVersion, 2400);
+    EXPECT_EQ(r.log.hostSampleRate, 48000);
+    EXPECT_EQ(r.log.hostBlockSize, 512);
+    EXPECT_EQ(r.log.canDoTimeInfo, 1);
+    EXPECT_EQ(r.log.canDoNonsense, 0);
+    EXPECT_EQ(r.log.processLevel, 4); // offline rendering
 
     std::vector<int64_t> frames;
     for (const FakeSynthEvent& e : r.log.events) {
@@ -116,6 +122,7 @@ TEST(Render, PluginReceivesEventsAtTheirFramesWithTheTransport)
         EXPECT_TRUE(b.flags & kVstTransportPlaying);
         EXPECT_TRUE(b.flags & kVstPpqPosValid);
         EXPECT_TRUE(b.flags & kVstTempoValid);
+        EXPECT_EQ((b.flags & kVstTransportChanged) != 0, b.start == 0);
     }
     // Tempo of the blocks that start in each section of the song.
     auto tempoAt = [&](int64_t frame) {

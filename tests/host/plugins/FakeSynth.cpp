@@ -142,6 +142,7 @@ void processReplacing(AEffect* e, float**, float** outputs, VstInt32 frames)
         block.flags = info->flags;
     }
     theLog.blocks.push_back(block);
+    theLog.processLevel = s->host(e, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f);
     int done = 0;
     for (FakeSynthEvent& ev : s->pending) {
         int at = ev.deltaFrames < 0 ? 0 : (ev.deltaFrames > frames ? frames : ev.deltaFrames);
@@ -207,6 +208,11 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
             s->clock = 0;
             for (Voice& v : s->voices)
                 v.key = -1;
+            theLog.hostVersion = s->host(e, audioMasterVersion, 0, 0, nullptr, 0.0f);
+            theLog.hostSampleRate = s->host(e, audioMasterGetSampleRate, 0, 0, nullptr, 0.0f);
+            theLog.hostBlockSize = s->host(e, audioMasterGetBlockSize, 0, 0, nullptr, 0.0f);
+            theLog.canDoTimeInfo = s->host(e, audioMasterCanDo, 0, 0, const_cast<char*>("sendVstTimeInfo"), 0.0f);
+            theLog.canDoNonsense = s->host(e, audioMasterCanDo, 0, 0, const_cast<char*>("fly"), 0.0f);
             // Hosts must take automation reports at any time.
             s->host(e, audioMasterAutomate, 0, 0, nullptr, s->programs[s->current].values[0]);
         }

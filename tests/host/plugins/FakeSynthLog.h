@@ -33,6 +33,13 @@ struct FakeSynthLog {
     int32_t blockSize = 0;
     bool mainsOn = false;
     int setChunkCalls = 0;
+    // The host's answers, asked when switched on and while processing.
+    intptr_t hostVersion = 0;
+    intptr_t hostSampleRate = 0;
+    intptr_t hostBlockSize = 0;
+    intptr_t canDoTimeInfo = 0;
+    intptr_t canDoNonsense = 0;
+    intptr_t processLevel = 0;
 };
 
 using FakeSynthLogFunction = FakeSynthLog* (*)();
