@@ -63,6 +63,10 @@ RenderResult render(Plugin& plugin, const TempoMap& tempo, const Schedule& sched
             progress(fraction, position);
             nextReport = position + reportStep;
         }
+        if (!done && settings.interrupt != nullptr && *settings.interrupt != 0) {
+            result.interrupted = true;
+            break;
+        }
     }
     if (progress && position == 0)
         progress(1.0, 0); // an empty song still finishes its progress display

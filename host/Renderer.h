@@ -9,6 +9,7 @@
 #include "host/Schedule.h"
 #include "host/TempoMap.h"
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 
@@ -26,6 +27,9 @@ struct RenderSettings {
     double tailSeconds = 2.0;    // silence that ends the render after the song
     double maxTailSeconds = 60.0; // rendering after the song never exceeds this
     float silenceThreshold = 3.1622776e-5f; // -90 dBFS
+    // When set and non-zero (a signal handler's flag), rendering stops after
+    // the current block and what was rendered is kept.
+    const volatile std::sig_atomic_t* interrupt = nullptr;
 };
 
 struct RenderResult {
@@ -33,6 +37,7 @@ struct RenderResult {
     int64_t songFrames = 0; // of which the song itself
     float peak = 0.0f;      // largest absolute sample of either channel
     double wallSeconds = 0.0;
+    bool interrupted = false;
 };
 
 // fraction of the song done (1.0 once in the tail), frames rendered so far.

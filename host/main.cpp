@@ -13,6 +13,8 @@
 #include "host/TempoMap.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +26,10 @@
 using namespace TarvelHost;
 
 namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) { interrupted = 1; }
 
 // Songs longer than this are refused instead of rendering for hours.
 constexpr double kMaxSongSeconds = 4 * 3600.0;
@@ -179,6 +185,11 @@ public:
         double seconds = static_cast<double>(frames) / rate_;
         int percent = static_cast<int>(fraction * 100.0);
         if (terminal_) {
+            // A fast render would otherwise redraw the bar thousands of times a second.
+            auto now = std::chrono::steady_clock::now();
+            if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(50))
+                return;
+            lastDraw_ = now;
             constexpr int kWidth = 30;
             int filled = static_cast<int>(fraction * kWidth);
             std::string bar(filled, '#');
@@ -196,8 +207,13 @@ public:
             nextLine_ = percent / 10 * 10 + 10;
         }
     }
-    void finish()
+    void finish(double fraction, int64_t frames)
     {
+        // The last state is always shown, however soon after the previous one.
+        if (drawn_) {
+            drawn_ = false;
+            (*this)(fraction, frames);
+        }
         if (drawn_)
             std::fprintf(stderr, "\n");
         drawn_ = false;
@@ -210,6 +226,7 @@ private:
     int rate_;
     bool drawn_ = false;
     int nextLine_ = 0;
+    std::chrono::steady_clock::time_point lastDraw_;
 };
 
 void applySettings(Plugin& plugin, const RenderOptions& o)
@@ -265,12 +282,25 @@ int runRender(int argc, char** argv)
     applySettings(*plugin, o);
 
     AudioFileSink sink(o.output, o.settings.sampleRate, o.format);
+    // Ctrl-C ends the render early but still closes the file properly, so
+    // what was rendered stays playable.
+    o.settings.interrupt = &interrupted;
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     Progress progress(o.quiet, static_cast<double>(schedule.endFrame()) / o.settings.sampleRate,
                       o.settings.sampleRate);
     RenderResult result = render(*plugin, tempo, schedule, o.settings, sink,
                                  [&](double fraction, int64_t frames) { progress(fraction, frames); });
-    progress.finish();
+    progress.finish(result.interrupted ? static_cast<double>(std::min(result.frames, result.songFrames)) /
+                                             std::max<int64_t>(1, result.songFrames)
+                                       : 1.0,
+                    result.frames);
     sink.close();
+    if (result.interrupted) {
+        std::fprintf(stderr, "tarvel-host: interrupted: %s holds the first %s\n", o.output.c_str(),
+                     formatDuration(static_cast<double>(result.frames) / o.settings.sampleRate).c_str());
+        return 130;
+    }
 
     if (!o.save.empty()) {
         std::string what = savePreset(*plugin, o.save);

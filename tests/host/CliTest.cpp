@@ -4,10 +4,13 @@
 #include "tests/host/MidiBuilder.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -225,4 +228,41 @@ TEST_F(HostCli, BadInputGetsOneClearErrorLine)
         EXPECT_EQ(r.output.rfind("tarvel-host: ", 0), 0u) << r.output;
         EXPECT_EQ(lines(r.output), 1) << c.args << "\n" << r.output;
     }
+}
+
+TEST_F(HostCli, InterruptKeepsWhatWasRendered)
+{
+    // An hour of one held note: far longer than the test waits.
+    TrackBuilder t;
+    t.tempo(0, 500000).event(0, {0x90, 69, 100}).event(480 * 7200, {0x80, 69, 0}).end();
+    write(dir + "long.mid", midiFile(0, 480, {t}));
+    std::string out = dir + "long.wav", log = dir + "long.log";
+    std::vector<std::string> args = {TARVEL_HOST_BINARY, "render", "--format", "float", "--block", "64",
+                                     FAKE_SYNTH_PATH, dir + "long.mid", "-o", out};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Wait until rendering has visibly started, then interrupt.
+    for (int i = 0; i < 200 && read(log).size() < 20; ++i)
+        usleep(20000);
+    usleep(100000);
+    kill(pid, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 130);
+    std::vector<uint8_t> text = read(log);
+    std::string message(text.begin(), text.end());
+    EXPECT_NE(message.find("interrupted: " + out + " holds the first"), std::string::npos) << message;
+    SF_INFO info{};
+    std::vector<float> samples = audio(out, &info);
+    EXPECT_GT(info.frames, 0);
+    EXPECT_LT(info.frames, 48000LL * 3600);
 }

@@ -144,3 +144,32 @@ TEST(RealPlugins, TarvelGivesTheSameAudioForEveryBlockSizeWhenEventsSitOnBlockBo
     }
     std::remove(song.c_str());
 }
+
+TEST(RealPlugins, TarvelBankSurvivesSaveAndLoad)
+{
+    // Saving the bank, loading it into a fresh instance and saving again
+    // must give the same file: the chunk carries the whole state.
+    std::string base = ::testing::TempDir() + "tarvel_host_bank_" + std::to_string(getpid());
+    std::string output;
+    ASSERT_EQ(run("render --quiet --tail 0 --program 3 --save " + base + "_a.fxb " + TARVEL_PLUGIN_PATH + " " +
+                      DEMO_SONG_PATH + " -o " + base + ".wav",
+                  output),
+              0)
+        << output;
+    ASSERT_EQ(run("render --quiet --tail 0 --load " + base + "_a.fxb --save " + base + "_b.fxb " +
+                      TARVEL_PLUGIN_PATH + " " + DEMO_SONG_PATH + " -o " + base + ".wav",
+                  output),
+              0)
+        << output;
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+    };
+    std::vector<char> first = slurp(base + "_a.fxb"), second = slurp(base + "_b.fxb");
+    ASSERT_GE(first.size(), 160u);
+    EXPECT_EQ(std::string(first.begin() + 8, first.begin() + 12), "FBCh");
+    EXPECT_EQ(first[31], 3) << "current program not recorded"; // bank header bytes 28..31
+    EXPECT_TRUE(first == second);
+    for (const char* suffix : {"_a.fxb", "_b.fxb", ".wav"})
+        std::remove((base + suffix).c_str());
+}
