@@ -273,9 +273,10 @@ MidiFile MidiFile::load(const std::string& path)
         }
     }
     bool error = std::ferror(f) != 0;
+    int why = errno;
     std::fclose(f);
     if (error)
-        throw HostError("cannot read MIDI file " + path);
+        throw HostError("cannot read MIDI file " + path + ": " + std::strerror(why));
     try {
         return parse(bytes.data(), bytes.size());
     } catch (const HostError& e) {

@@ -41,9 +41,10 @@ std::vector<uint8_t> readFile(const std::string& path)
         }
     }
     bool error = std::ferror(f) != 0;
+    int why = errno;
     std::fclose(f);
     if (error)
-        throw HostError("cannot read preset " + path);
+        throw HostError("cannot read preset " + path + ": " + std::strerror(why));
     return bytes;
 }
 

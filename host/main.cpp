@@ -95,8 +95,11 @@ double parseNumber(const std::string& option, const std::string& text, double lo
     char* end = nullptr;
     double v = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != 0 || errno != 0 || !std::isfinite(v) || v < low || v > high)
-        throw UsageError(option + " needs a number from " + std::to_string(low) + " to " + std::to_string(high) +
-                         ", not \"" + text + "\"");
+    {
+        char range[64];
+        std::snprintf(range, sizeof range, "%g to %g", low, high);
+        throw UsageError(option + " needs a number from " + range + ", not \"" + text + "\"");
+    }
     return v;
 }
 
@@ -267,6 +270,11 @@ void applySettings(Plugin& plugin, const RenderOptions& o)
 int runRender(int argc, char** argv)
 {
     RenderOptions o = parseRender(argc, argv);
+    // Ctrl-C ends the render early but still closes the file properly, so
+    // what was rendered stays playable.
+    o.settings.interrupt = &interrupted;
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     MidiFile song = MidiFile::load(o.song);
     TempoMap tempo(song, o.settings.sampleRate);
     double songSeconds = tempo.secondsAtTick(song.lengthTicks);
@@ -282,11 +290,6 @@ int runRender(int argc, char** argv)
     applySettings(*plugin, o);
 
     AudioFileSink sink(o.output, o.settings.sampleRate, o.format);
-    // Ctrl-C ends the render early but still closes the file properly, so
-    // what was rendered stays playable.
-    o.settings.interrupt = &interrupted;
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
     Progress progress(o.quiet, static_cast<double>(schedule.endFrame()) / o.settings.sampleRate,
                       o.settings.sampleRate);
     RenderResult result = render(*plugin, tempo, schedule, o.settings, sink,
