@@ -159,7 +159,9 @@ bool readTrack(MidiFile& song, const uint8_t* data, std::size_t size, std::size_
             status = first;
             running = status;
         } else {
-            // Running status: the byte just read is the first data byte.
+            // Running status: the byte just read is the first data byte. The
+            // status survives meta and SysEx events in between, as many
+            // writers expect, although the file format says they cancel it.
             if (running == 0)
                 fail("data byte without a preceding status byte", eventStart);
             status = running;

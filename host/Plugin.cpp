@@ -55,6 +55,15 @@ std::unique_ptr<Plugin> Plugin::load(const std::string& path)
     if (entry == nullptr)
         throw HostError("not a VST 2.4 plug-in: " + path + " exports neither VSTPluginMain nor main");
 
+    // Until rendering starts the transport stands at the song's start, at the
+    // default 120 BPM in 4/4, stopped; some plug-ins ask for it while opening.
+    VstTimeInfo& time = plugin->timeInfo_;
+    time.sampleRate = plugin->sampleRate_;
+    time.tempo = 120.0;
+    time.timeSigNumerator = 4;
+    time.timeSigDenominator = 4;
+    time.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
+
     loading = plugin.get();
     AEffect* effect = nullptr;
     try {
@@ -112,6 +121,7 @@ void Plugin::start(int sampleRate, int blockSize)
 {
     sampleRate_ = sampleRate;
     blockSize_ = blockSize;
+    timeInfo_.sampleRate = sampleRate;
     dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
     dispatch(effSetBlockSize, 0, blockSize);
     dispatch(effMainsChanged, 0, 1);
