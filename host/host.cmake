@@ -1,0 +1,20 @@
+# The command-line host: a static library of everything reusable (MIDI file
+# reader, tempo map, scheduler, plug-in loader, renderer, preset containers,
+# audio writer) that the tests and the fuzzer link, and the tarvel-host
+# executable around it.
+
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+
+file(GLOB _host_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
+list(REMOVE_ITEM _host_sources ${CMAKE_SOURCE_DIR}/host/main.cpp)
+add_library(tarvel_hostlib STATIC ${_host_sources})
+target_include_directories(tarvel_hostlib PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(tarvel_hostlib PUBLIC PkgConfig::SNDFILE ${CMAKE_DL_LIBS})
+
+add_executable(tarvel-host ${CMAKE_SOURCE_DIR}/host/main.cpp)
+target_link_libraries(tarvel-host PRIVATE tarvel_hostlib)
+set_target_properties(tarvel-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# Sources the MIDI fuzzer compiles itself with clang (the main build may use g++).
+set(TARVEL_HOST_MIDI_SOURCES ${CMAKE_SOURCE_DIR}/host/MidiFile.cpp ${CMAKE_SOURCE_DIR}/host/TempoMap.cpp
+    ${CMAKE_SOURCE_DIR}/host/Schedule.cpp)
