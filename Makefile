@@ -9,7 +9,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev valgrind \
 	libcairo2-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
-	libsndfile1-dev xvfb xauth
+	libsndfile1-dev xvfb xauth amsynth
 
 .PHONY: all deps build test demo clean
 
