@@ -117,7 +117,9 @@ __attribute__((target("avx2"))) int upAvx2(const float* c, const float* x, int n
         __m256 s = _mm256_setzero_ps();
         for (int k = 0; k < kLength; ++k) {
             // Term k of samples t and t + 1 are adjacent in the line.
-            const __m128 pair = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(termAt(x + t, k))));
+            double bits;
+            std::memcpy(&bits, termAt(x + t, k), sizeof bits);
+            const __m128 pair = _mm_castpd_ps(_mm_set_sd(bits));
             s = _mm256_add_ps(s, _mm256_mul_ps(cv[k], _mm256_permutevar8x32_ps(_mm256_castps128_ps256(pair), spread)));
         }
         _mm256_storeu_ps(out + kLanes * t, _mm256_mul_ps(_mm256_set1_ps(4.0f), s));
