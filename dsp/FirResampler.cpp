@@ -2,8 +2,10 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#include "dsp/CpuFeatures.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 namespace Vorn {
@@ -42,20 +44,110 @@ inline float FirResampler::phase(int j) const
     return s;
 }
 
-#if defined(__SSE2__)
+#if defined(__x86_64__) || defined(__i386__)
 // The saturator's case (factor 4, 8 samples of history) with the four phases
-// in the four lanes of a vector. Each lane adds its terms in the same order
-// as phase() does, so the results are the same to the bit.
+// in the four lanes of a vector (two samples' worth per AVX2 vector). Each
+// lane adds its terms in the same order as phase() does, from 0, so the
+// results are the same to the bit as the general path's.
+//
+// The kernels read a line holding the 7 samples before the block followed by
+// the block: after pushing x[t], term k = 0 of a phase is x[t - 7] (the
+// oldest sample) and term k >= 1 is x[t + 1 - k].
 
 namespace {
 
 constexpr int kLanes = 4;
 constexpr int kLength = 8;
 
+inline const float* termAt(const float* t, int k)
+{
+    return k == 0 ? t - 7 : t + 1 - k;
+}
+
+inline float addPhases(__m128 s)
+{
+    // Phase sums added in order 0, 1, 2, 3, starting from 0.
+    __m128 sum = _mm_add_ss(_mm_setzero_ps(), s);
+    sum = _mm_add_ss(sum, _mm_shuffle_ps(s, s, _MM_SHUFFLE(1, 1, 1, 1)));
+    sum = _mm_add_ss(sum, _mm_movehl_ps(s, s));
+    sum = _mm_add_ss(sum, _mm_shuffle_ps(s, s, _MM_SHUFFLE(3, 3, 3, 3)));
+    return _mm_cvtss_f32(sum);
+}
+
+// Up-sampling of samples [from, n): lane j of output t is phase j.
+void upSse2(const float* c, const float* x, int from, int n, float* out)
+{
+    __m128 cv[kLength];
+    for (int k = 0; k < kLength; ++k)
+        cv[k] = _mm_loadu_ps(c + kLanes * k);
+    for (int t = from; t < n; ++t) {
+        __m128 s = _mm_setzero_ps();
+        for (int k = 0; k < kLength; ++k)
+            s = _mm_add_ps(s, _mm_mul_ps(cv[k], _mm_set1_ps(*termAt(x + t, k))));
+        _mm_storeu_ps(out + kLanes * t, _mm_mul_ps(_mm_set1_ps(4.0f), s));
+    }
+}
+
+// Down-sampling of outputs [from, n): after pushing x[4i + j], lane j's
+// terms are four adjacent samples.
+void downSse2(const float* c, const float* x, int from, int n, float* out)
+{
+    __m128 cv[kLength];
+    for (int k = 0; k < kLength; ++k)
+        cv[k] = _mm_loadu_ps(c + kLanes * k);
+    for (int i = from; i < n; ++i) {
+        const float* t = x + kLanes * i;
+        __m128 s = _mm_setzero_ps();
+        for (int k = 0; k < kLength; ++k)
+            s = _mm_add_ps(s, _mm_mul_ps(cv[k], _mm_loadu_ps(termAt(t, k))));
+        out[i] = 4.0f * addPhases(s);
+    }
+}
+
+// Two samples per vector: the low half is sample t, the high half t + 1.
+// Returns how many samples it did (an even number).
+__attribute__((target("avx2"))) int upAvx2(const float* c, const float* x, int n, float* out)
+{
+    __m256 cv[kLength];
+    for (int k = 0; k < kLength; ++k)
+        cv[k] = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(c + kLanes * k));
+    const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+    int t = 0;
+    for (; t + 2 <= n; t += 2) {
+        __m256 s = _mm256_setzero_ps();
+        for (int k = 0; k < kLength; ++k) {
+            // Term k of samples t and t + 1 are adjacent in the line.
+            double bits;
+            std::memcpy(&bits, termAt(x + t, k), sizeof bits);
+            const __m128 pair = _mm_castpd_ps(_mm_set_sd(bits));
+            s = _mm256_add_ps(s, _mm256_mul_ps(cv[k], _mm256_permutevar8x32_ps(_mm256_castps128_ps256(pair), spread)));
+        }
+        _mm256_storeu_ps(out + kLanes * t, _mm256_mul_ps(_mm256_set1_ps(4.0f), s));
+    }
+    return t;
+}
+
+__attribute__((target("avx2"))) int downAvx2(const float* c, const float* x, int n, float* out)
+{
+    __m256 cv[kLength];
+    for (int k = 0; k < kLength; ++k)
+        cv[k] = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(c + kLanes * k));
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        const float* t = x + kLanes * i;
+        __m256 s = _mm256_setzero_ps();
+        for (int k = 0; k < kLength; ++k)
+            s = _mm256_add_ps(s, _mm256_mul_ps(cv[k], _mm256_loadu_ps(termAt(t, k))));
+        out[i] = 4.0f * addPhases(_mm256_castps256_ps128(s));
+        out[i + 1] = 4.0f * addPhases(_mm256_extractf128_ps(s, 1));
+    }
+    return i;
+}
+
 } // namespace
 
 // Lays out the seven samples before the block, oldest first, followed by the
-// block itself, so that every term of a phase is a plain array read.
+// block itself.
 inline float* FirResampler::unroll(float* line, const float* in, int count) const
 {
     for (int i = 0; i < kLength - 1; ++i)
@@ -73,39 +165,14 @@ inline void FirResampler::rewind(const float* stream, int count)
         push(stream[t]);
 }
 
-// One phase-vector: lane j sums c[k][j] * term k over k = 0..7 in order,
-// starting from 0 as phase() does. `term(k)` gives the k-th term's samples.
-template <typename Term>
-inline __m128 phases(const __m128* c, Term term)
-{
-    __m128 s = _mm_setzero_ps();
-    s = _mm_add_ps(s, _mm_mul_ps(c[0], term(0)));
-    s = _mm_add_ps(s, _mm_mul_ps(c[1], term(1)));
-    s = _mm_add_ps(s, _mm_mul_ps(c[2], term(2)));
-    s = _mm_add_ps(s, _mm_mul_ps(c[3], term(3)));
-    s = _mm_add_ps(s, _mm_mul_ps(c[4], term(4)));
-    s = _mm_add_ps(s, _mm_mul_ps(c[5], term(5)));
-    s = _mm_add_ps(s, _mm_mul_ps(c[6], term(6)));
-    s = _mm_add_ps(s, _mm_mul_ps(c[7], term(7)));
-    return s;
-}
-
 bool FirResampler::upsampleByFour(int n, const float* in, float* out)
 {
     if (factor_ != kLanes || historyLength_ != kLength || n > 64)
         return false;
-    float buffer[kLength - 1 + 64];
-    const float* x = unroll(buffer, in, n);
-    __m128 c[kLength];
-    for (int k = 0; k < kLength; ++k)
-        c[k] = _mm_loadu_ps(coefficients_ + kLanes * k);
-    const __m128 gain = _mm_set1_ps(4.0f);
-    for (int i = 0; i < n; ++i) {
-        // After pushing x[i]: k = 0 is x[i - 7], k >= 1 is x[i + 1 - k].
-        const float* p = x + i;
-        const __m128 s = phases(c, [p](int k) { return _mm_set1_ps(k == 0 ? p[-7] : p[1 - k]); });
-        _mm_storeu_ps(out + kLanes * i, _mm_mul_ps(gain, s));
-    }
+    float line[kLength - 1 + 64];
+    const float* x = unroll(line, in, n);
+    const int done = cpuHasAvx2() ? upAvx2(coefficients_, x, n, out) : 0;
+    upSse2(coefficients_, x, done, n, out);
     rewind(in, n);
     return true;
 }
@@ -114,24 +181,10 @@ bool FirResampler::downsampleByFour(int n, const float* in, float* out)
 {
     if (factor_ != kLanes || historyLength_ != kLength || n > 64)
         return false;
-    float buffer[kLength - 1 + 4 * 64];
-    const float* x = unroll(buffer, in, kLanes * n);
-    __m128 c[kLength];
-    for (int k = 0; k < kLength; ++k)
-        c[k] = _mm_loadu_ps(coefficients_ + kLanes * k);
-    for (int i = 0; i < n; ++i) {
-        // Lane j has just pushed x[4i + j]: its term k = 0 is x[4i + j - 7],
-        // k >= 1 is x[4i + j + 1 - k]; so each term is four adjacent samples.
-        const float* p = x + kLanes * i;
-        const __m128 s = phases(c, [p](int k) { return _mm_loadu_ps(k == 0 ? p - 7 : p + 1 - k); });
-        // The phases add up in order 0, 1, 2, 3, starting from 0.
-        const __m128 s1 = _mm_shuffle_ps(s, s, _MM_SHUFFLE(1, 1, 1, 1));
-        const __m128 s2 = _mm_movehl_ps(s, s);
-        const __m128 s3 = _mm_shuffle_ps(s, s, _MM_SHUFFLE(3, 3, 3, 3));
-        __m128 sum = _mm_add_ss(_mm_setzero_ps(), s);
-        sum = _mm_add_ss(_mm_add_ss(_mm_add_ss(sum, s1), s2), s3);
-        out[i] = 4.0f * _mm_cvtss_f32(sum);
-    }
+    float line[kLength - 1 + kLanes * 64];
+    const float* x = unroll(line, in, kLanes * n);
+    const int done = cpuHasAvx2() ? downAvx2(coefficients_, x, n, out) : 0;
+    downSse2(coefficients_, x, done, n, out);
     rewind(in, kLanes * n);
     return true;
 }

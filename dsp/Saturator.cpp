@@ -1,7 +1,5 @@
 #include "dsp/Saturator.h"
 
-#include "dsp/TanhShaper.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -30,7 +28,7 @@ void Saturator::process(int, int count)
     const float raw = *drive;
     float d = std::isnan(raw) ? 0.03125f : std::clamp(raw, 0.03125f, 1.0f);
     const float g = 32.0f * d;
-    TanhShaper::apply(work, count * kFactor, g);
+    TanhShaper::apply(work, count * kFactor, g, shaperKernel);
 
     down_.downsample(count, work, output);
 

@@ -5,6 +5,7 @@
 
 #include "dsp/FirResampler.h"
 #include "dsp/Module.h"
+#include "dsp/TanhShaper.h"
 
 namespace Vorn {
 
@@ -22,6 +23,8 @@ public:
     void process(int sampleRate, int count) override;
 
     const float* drive;
+    // How the shaper computes its tanh; the widest vector form by default.
+    TanhShaper::Kernel shaperKernel = TanhShaper::widest();
 
 private:
     const Module* input_;

@@ -1,5 +1,7 @@
 #include "dsp/TanhShaper.h"
 
+#include "dsp/CpuFeatures.h"
+
 #include <cmath>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -109,20 +111,33 @@ __attribute__((target("avx2"))) int applyAvx2(float* work, int n, float g)
     return i;
 }
 
-// Chosen once, when the library is loaded.
-const bool kUseAvx2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}();
-
 } // namespace
 #endif
 
+TanhShaper::Kernel TanhShaper::widest()
+{
+#if defined(VORN_X86)
+    return cpuHasAvx2() ? Kernel::Avx2 : Kernel::Sse2;
+#else
+    return Kernel::Library;
+#endif
+}
+
 void TanhShaper::apply(float* work, int n, float g)
+{
+    apply(work, n, g, widest());
+}
+
+void TanhShaper::apply(float* work, int n, float g, Kernel kernel)
 {
     int i = 0;
 #if defined(VORN_X86)
-    i = kUseAvx2 ? applyAvx2(work, n, g) : applySse2(work, n, g);
+    if (kernel == Kernel::Avx2 && cpuHasAvx2())
+        i = applyAvx2(work, n, g);
+    else if (kernel != Kernel::Library)
+        i = applySse2(work, n, g);
+#else
+    (void)kernel;
 #endif
     for (; i < n; ++i)
         work[i] = static_cast<float>(std::tanh(static_cast<double>(g * work[i])));

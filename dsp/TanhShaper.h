@@ -12,6 +12,12 @@ public:
     static void apply(float* work, int n, float g);
     // The same with the library's tanh, one sample at a time.
     static void applyExact(float* work, int n, float g);
+
+    // apply() takes the widest form the processor has; this runs a chosen
+    // one (one the processor lacks falls back to the next narrower).
+    enum class Kernel { Library, Sse2, Avx2 };
+    static void apply(float* work, int n, float g, Kernel kernel);
+    static Kernel widest();
 };
 
 } // namespace Vorn

@@ -192,9 +192,10 @@ struct PlainPath {
 };
 
 // Renders a second of audio both ways; returns the largest difference.
-double deviation()
+double deviation(TanhShaper::Kernel kernel)
 {
     Voice voice;
+    voice.saturator.shaperKernel = kernel;
     PlainPath plain(voice);
     double worst = 0.0;
     float out[kSubBlock];
@@ -260,11 +261,9 @@ void BM_Amplifier(benchmark::State& state)
     run(state, v, [&] { v.amplifier.process(kSampleRate, kSubBlock); });
 }
 
-// Matrix to amplifier at drive 0.5; the tapes that stand in for the
-// envelopes, LFOs and oscillators are timed separately below.
-void BM_VoicePath(benchmark::State& state)
+void voicePath(benchmark::State& state, TanhShaper::Kernel kernel)
 {
-    const double worst = deviation();
+    const double worst = deviation(kernel);
     state.counters["max_diff"] = worst;
     if (worst > 1e-6) {
         std::fprintf(stderr, "largest difference %g\n", worst);
@@ -272,11 +271,25 @@ void BM_VoicePath(benchmark::State& state)
         return;
     }
     Voice v;
+    v.saturator.shaperKernel = kernel;
     run(state, v, [&] {
         v.sources(kSubBlock);
         v.path(kSubBlock);
     });
     state.counters["max_diff"] = worst;
+}
+
+// Matrix to amplifier at drive 0.5; the tapes that stand in for the
+// envelopes, LFOs and oscillators (BM_VoiceSourcesOnly) are included.
+void BM_VoicePath(benchmark::State& state)
+{
+    voicePath(state, TanhShaper::widest());
+}
+
+// The same with the library's tanh in the shaper.
+void BM_VoicePathLibraryTanh(benchmark::State& state)
+{
+    voicePath(state, TanhShaper::Kernel::Library);
 }
 
 void BM_VoiceSourcesOnly(benchmark::State& state)
@@ -311,7 +324,7 @@ void BM_ShapeLibraryTanh(benchmark::State& state)
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_ShapeSaturator(benchmark::State& state)
+void BM_ShapeVectorTanh(benchmark::State& state)
 {
     const std::vector<float> in = shaperInput();
     float work[64];
@@ -345,7 +358,7 @@ void BM_Resamplers(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_ShapeLibraryTanh);
-BENCHMARK(BM_ShapeSaturator);
+BENCHMARK(BM_ShapeVectorTanh);
 BENCHMARK(BM_Resamplers);
 BENCHMARK(BM_ModMatrix);
 BENCHMARK(BM_Mixer);
@@ -353,6 +366,7 @@ BENCHMARK(BM_Saturator);
 BENCHMARK(BM_SVFilter);
 BENCHMARK(BM_Amplifier);
 BENCHMARK(BM_VoicePath);
+BENCHMARK(BM_VoicePathLibraryTanh);
 BENCHMARK(BM_VoiceSourcesOnly);
 
 BENCHMARK_MAIN();

@@ -1,0 +1,21 @@
+#pragma once
+// Instruction-set checks for the few kernels that have a wider vector form.
+// Each is answered once; both forms compute the same lane arithmetic, so the
+// choice changes the speed and never the result.
+
+namespace Vorn {
+
+inline bool cpuHasAvx2()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
+} // namespace Vorn
