@@ -1,5 +1,7 @@
 #include "dsp/ADSREnvelope.h"
 
+#include <cmath>
+
 namespace Vorn {
 
 namespace {
@@ -16,13 +18,14 @@ float squaredTime(float value)
 }
 
 // The sustain level is where the decay stops and what the amplifier gets as
-// gain, so it must stay a real level between silence and full scale: a NaN
-// would never stop the decay and an infinite one would blow up the voice.
+// gain. Finite values are used as they are, also outside 0..1; a value that
+// is not a number would never stop the decay and an infinite one would blow
+// up the voice, so those are held to the nearest end of 0..1 (NaN as 0).
 float sustainLevel(float value)
 {
-    if (!(value >= 0.0f))
-        return 0.0f;
-    return value > 1.0f ? 1.0f : value;
+    if (std::isfinite(value))
+        return value;
+    return value > 0.0f ? 1.0f : 0.0f;
 }
 
 } // namespace

@@ -226,6 +226,9 @@ TEST_F(EnvelopeFixture, HostileParameterValuesKeepTheOutputALevel)
             param("Decay") = 0.0f;
             param("Sustain") = 1.0f;
             param("Release") = 0.0f;
+            // A finite sustain outside 0..1 is a level of its own (tested above).
+            if (std::string(name) == "Sustain" && std::isfinite(value))
+                continue;
             param(name) = value;
             env.noteOn(60, 100);
             // Attack, decay, then a while of sustain: at most 4 s + 4 s.
@@ -244,17 +247,25 @@ TEST_F(EnvelopeFixture, HostileParameterValuesKeepTheOutputALevel)
     }
 }
 
-TEST_F(EnvelopeFixture, OutOfRangeSustainIsHeldWithinFullScale)
+TEST_F(EnvelopeFixture, FiniteSustainIsUnclampedAndNonFiniteIsHeldToFullScale)
 {
     param("Sustain") = 2.0f;
     env.noteOn(60, 100);
     render(400);
-    EXPECT_EQ(env.level(), 1.0f);
+    EXPECT_EQ(env.level(), 2.0f);
     param("Sustain") = -1.0f;
     env.noteOn(60, 100);
-    render(400);
-    EXPECT_EQ(env.level(), 0.0f);
+    render(4000);
+    EXPECT_EQ(env.level(), -1.0f);
     EXPECT_EQ(env.stage(), ADSREnvelope::kSustain);
+    param("Sustain") = std::nanf("");
+    env.noteOn(60, 100);
+    render(4000);
+    EXPECT_EQ(env.level(), 0.0f);
+    param("Sustain") = INFINITY;
+    env.noteOn(60, 100);
+    render(400);
+    EXPECT_EQ(env.level(), 1.0f);
 }
 
 TEST_F(EnvelopeFixture, KnobChangesActFromTheNextBlock)
