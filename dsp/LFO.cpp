@@ -32,13 +32,11 @@ int choice(float value, int choices)
 
 float freeRate(float speed)
 {
-    // The rate curve ends at 50 Hz for a full knob; values beyond it are
-    // held there so that no setting can push the phase step out of range.
+    // 50 Hz at a full knob; a host may send more, and the phase step keeps
+    // such rates in range by capping them at the Nyquist rate.
     float s = speed;
     if (!(s >= 0.01f))
         s = 0.01f;
-    if (s > 1.0f)
-        s = 1.0f;
     float rate = 50.0f * s * s;
     if (!(rate > 0.1f))
         rate = 0.1f;
@@ -72,9 +70,9 @@ int LFO::format(const float* param, float value, char* text, std::size_t size)
     if (param == speed_) {
         if (isOn(*sync_))
             return std::snprintf(text, size, "%s", kSyncDivisions[choice(value, kSyncDivisionCount)].name);
-        // Shows the rate the LFO actually runs at, so the same clamp as the
-        // sound (without its 0.01 floor, which lies under the 0.1 Hz floor).
-        const float v = unitClamp(value);
+        // Shows the rate the LFO runs at: a negative value runs at the floor,
+        // so it must not show as the rate of its magnitude.
+        const float v = value > 0.0f ? value : 0.0f;
         float c = 50.0f * v * v;
         if (!(c > 0.1f))
             c = 0.1f;

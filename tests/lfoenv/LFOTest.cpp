@@ -285,11 +285,13 @@ TEST_F(LFOFixture, HostileValuesNeverLeaveTheTableOrTurnIntoNaN)
     EXPECT_EQ(lfo.phase(), before);
 }
 
-TEST_F(LFOFixture, RatesBeyondTheKnobRangeAreHeldAtTheirLimits)
+TEST_F(LFOFixture, RatesBeyondTheKnobRangeFollowTheCurveUpToNyquist)
 {
     param("Speed") = 2.0f;
-    EXPECT_NEAR(measuredRate(), 50.0, 0.05);
-    EXPECT_EQ(text("Speed", 2.0f), "50hz");
+    EXPECT_NEAR(measuredRate(), 200.0, 0.2);
+    EXPECT_EQ(text("Speed", 2.0f), "200hz");
+    param("Speed") = 1e30f;
+    EXPECT_NEAR(measuredRate(), kRate / 2.0, 1.0);
     param("Speed") = -1.0f;
     EXPECT_NEAR(measuredRate(), 0.1, 1e-4);
     EXPECT_EQ(text("Speed", -1.0f), "0.1hz");
