@@ -272,7 +272,9 @@ std::shared_ptr<const WaveTable> WaveTable::shared()
     std::lock_guard<std::mutex> lock(mutex);
     std::shared_ptr<const WaveTable> table = current.lock();
     if (!table) {
-        table = std::make_shared<const WaveTable>();
+        // Not make_shared: the table's memory must go with the last instance,
+        // not live on with the weak reference's control block.
+        table = std::shared_ptr<const WaveTable>(new WaveTable());
         current = table;
     }
     return table;

@@ -20,38 +20,64 @@ extern "C" void __libc_free(void*);
 namespace {
 thread_local bool counting = false;
 std::atomic<long> allocations{0};
+// Allocations still held (every successful allocation minus every free).
+std::atomic<long> live{0};
+// When positive, the allocation with this number (counted from 1) fails.
+thread_local long failAt = 0;
+thread_local long attempts = 0;
 
 void note()
 {
     if (counting)
         allocations.fetch_add(1);
 }
+
+bool shouldFail()
+{
+    return failAt > 0 && ++attempts == failAt;
+}
 } // namespace
 
 extern "C" void* malloc(std::size_t size)
 {
     note();
-    return __libc_malloc(size);
+    if (shouldFail())
+        return nullptr;
+    void* p = __libc_malloc(size);
+    if (p)
+        live.fetch_add(1);
+    return p;
 }
 extern "C" void* calloc(std::size_t n, std::size_t size)
 {
     note();
-    return __libc_calloc(n, size);
+    if (shouldFail())
+        return nullptr;
+    void* p = __libc_calloc(n, size);
+    if (p)
+        live.fetch_add(1);
+    return p;
 }
 extern "C" void* realloc(void* p, std::size_t size)
 {
     note();
-    return __libc_realloc(p, size);
+    if (shouldFail())
+        return nullptr;
+    void* q = __libc_realloc(p, size);
+    if (q && !p)
+        live.fetch_add(1);
+    return q;
 }
 extern "C" void free(void* p)
 {
+    if (p)
+        live.fetch_sub(1);
     __libc_free(p);
 }
 
 void* operator new(std::size_t size)
 {
-    note();
-    if (void* p = __libc_malloc(size ? size : 1))
+    if (void* p = malloc(size ? size : 1))
         return p;
     throw std::bad_alloc();
 }
@@ -61,19 +87,19 @@ void* operator new[](std::size_t size)
 }
 void operator delete(void* p) noexcept
 {
-    __libc_free(p);
+    free(p);
 }
 void operator delete[](void* p) noexcept
 {
-    __libc_free(p);
+    free(p);
 }
 void operator delete(void* p, std::size_t) noexcept
 {
-    __libc_free(p);
+    free(p);
 }
 void operator delete[](void* p, std::size_t) noexcept
 {
-    __libc_free(p);
+    free(p);
 }
 
 namespace {
@@ -154,4 +180,36 @@ TEST(Allocation, BusyRenderingAllocatesNothing)
         delete[] p;
     }
     EXPECT_EQ(allocations.load(), 1);
+}
+
+TEST(Allocation, RunningOutOfMemoryDuringCreationLeavesNothingBehind)
+{
+    TestHost host;
+    ASSERT_TRUE(host.error.empty()) << host.error;
+    // Count the allocations one creation makes.
+    attempts = 0;
+    failAt = 1L << 40;
+    ASSERT_NE(host.create(), nullptr);
+    const long total = attempts;
+    failAt = 0;
+    host.close();
+    ASSERT_GT(total, 100);
+
+    // Fail each of a spread of them in turn: the host gets no plug-in and
+    // every allocation made before the failure has been given back.
+    int refused = 0;
+    for (long n = 1; n <= total; n += 1 + total / 150) {
+        const long before = live.load();
+        attempts = 0;
+        failAt = n;
+        AEffect* effect = host.create();
+        failAt = 0;
+        if (effect) {
+            host.close(); // the failure hit something that copes without memory
+            continue;
+        }
+        ++refused;
+        EXPECT_EQ(live.load(), before) << "after failing allocation " << n << " of " << total;
+    }
+    EXPECT_GT(refused, 100);
 }
