@@ -7,6 +7,7 @@
 
 #include "gui/CKickButton.h"
 #include "gui/CMovieButton.h"
+#include "gui/COffscreenContext.h"
 
 #include <set>
 
@@ -218,4 +219,25 @@ TEST_F(EditorFixture, ClosingInTheMiddleOfADragEndsTheGesture)
     EXPECT_FALSE(synth->isBendArmed());
     render(512);
     EXPECT_TRUE(synth->heldNotes().empty()) << "no note is left hanging";
+}
+
+TEST_F(EditorFixture, AnIdlePassWithNothingChangingRedrawsNothing)
+{
+    open();
+    idle();
+    frame()->renderOffscreen(); // paints everything once, clearing the marks
+    for (int i = 0; i < 3; ++i)
+        idle();
+    for (int i = 0; i < frame()->getNbViews(); ++i)
+        EXPECT_FALSE(frame()->getView(i)->isDirty()) << "view " << i;
+
+    // A change of one live value marks only that knob.
+    synth->setParameter(index("ChorusRate"), 0.9f);
+    render(16);
+    idle();
+    int dirty = 0;
+    for (int i = 0; i < frame()->getNbViews(); ++i)
+        dirty += frame()->getView(i)->isDirty();
+    EXPECT_EQ(dirty, 1);
+    EXPECT_TRUE(knob("ChorusRate")->isDirty());
 }
