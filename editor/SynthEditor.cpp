@@ -91,12 +91,8 @@ const CColor kReadoutColour(255, 144, 0, 255);
 } // namespace
 
 SynthEditor::SynthEditor(Synth* synth)
-    : AEffGUIEditor(synth), bendImage_(new CBitmap("BendButton.png")),
-      bendHotImage_(new CBitmap("BendButtonHot.png")), layoutImage_(new CBitmap("Layout.png")),
-      diceImage_(new CBitmap("Dice.png")), initImage_(new CBitmap("Init.png")),
-      knobImage_(new CBitmap("KnobStrip.png")), knobBendImage_(new CBitmap("KnobStripBend.png")),
-      smallFont_(new CFontDesc("Helvetica", 11)), largeFont_(new CFontDesc("Helvetica", 13)),
-      resetImage_(new CBitmap("ResetButton.png")), syncImage_(new CBitmap("SyncButton.png")), synth_(synth)
+    : AEffGUIEditor(synth), smallFont_(new CFontDesc("Helvetica", 11)), largeFont_(new CFontDesc("Helvetica", 13)),
+      synth_(synth)
 {
     rect = ERect{0, 0, 100, 100};
 }
@@ -107,9 +103,29 @@ SynthEditor::~SynthEditor()
     close();
     for (CBitmap* image : {bendImage_, bendHotImage_, layoutImage_, diceImage_, initImage_, knobImage_,
                            knobBendImage_, resetImage_, syncImage_})
-        image->forget();
+        if (image)
+            image->forget();
     smallFont_->forget();
     largeFont_->forget();
+}
+
+void SynthEditor::loadImages()
+{
+    // Decoded at the first open and kept from then on: hosts create many a
+    // plug-in that never shows its window (a plug-in scan creates and closes
+    // each one), and the two bend strips alone take some 10 MB and tens of
+    // milliseconds to decode.
+    if (layoutImage_)
+        return;
+    bendImage_ = new CBitmap("BendButton.png");
+    bendHotImage_ = new CBitmap("BendButtonHot.png");
+    layoutImage_ = new CBitmap("Layout.png");
+    diceImage_ = new CBitmap("Dice.png");
+    initImage_ = new CBitmap("Init.png");
+    knobImage_ = new CBitmap("KnobStrip.png");
+    knobBendImage_ = new CBitmap("KnobStripBend.png");
+    resetImage_ = new CBitmap("ResetButton.png");
+    syncImage_ = new CBitmap("SyncButton.png");
 }
 
 AEffEditor* SynthEditor::create(Synth* synth)
@@ -123,6 +139,7 @@ bool SynthEditor::open(void* parentWindow)
     if (frame)
         close();
     AEffGUIEditor::open(parentWindow);
+    loadImages();
 
     knobs_.clear();
     knobs_.resize(static_cast<std::size_t>(synth_->parameterCount()), nullptr);

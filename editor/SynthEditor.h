@@ -65,23 +65,24 @@ public:
     CTextLabel* getReadoutValue() const { return readoutValue_; }
 
 private:
+    void loadImages();
     void buildRow(const LayoutRow& row);
     void refreshKnob(ParameterKnob* knob);
     void refreshPass();
     void forgetControls();
 
     PulseButton* bendButton_ = nullptr;
-    CBitmap* bendImage_;
-    CBitmap* bendHotImage_;
-    CBitmap* layoutImage_;
+    CBitmap* bendImage_ = nullptr;
+    CBitmap* bendHotImage_ = nullptr;
+    CBitmap* layoutImage_ = nullptr;
     CMovieButton* delaySyncButton_ = nullptr;
     CKickButton* diceButton_ = nullptr;
-    CBitmap* diceImage_;
+    CBitmap* diceImage_ = nullptr;
     CKickButton* initButton_ = nullptr;
-    CBitmap* initImage_;
+    CBitmap* initImage_ = nullptr;
     std::vector<ParameterKnob*> knobs_;
-    CBitmap* knobImage_;
-    CBitmap* knobBendImage_;
+    CBitmap* knobImage_ = nullptr;
+    CBitmap* knobBendImage_ = nullptr;
     CMovieButton* lfo1ResetButton_ = nullptr;
     CMovieButton* lfo1SyncButton_ = nullptr;
     CMovieButton* lfo2ResetButton_ = nullptr;
@@ -91,7 +92,7 @@ private:
     CTextLabel* readoutValue_ = nullptr;
     CFontDesc* smallFont_;
     CFontDesc* largeFont_;
-    CBitmap* resetImage_;
-    CBitmap* syncImage_;
+    CBitmap* resetImage_ = nullptr;
+    CBitmap* syncImage_ = nullptr;
     Synth* synth_;
 };
