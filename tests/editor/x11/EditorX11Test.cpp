@@ -79,6 +79,8 @@ public:
         thread_.join();
     }
     float peak() const { return peak_.load(); }
+    // Voices sounding after the last block (read on the audio thread).
+    int activeVoices() const { return activeVoices_.load(); }
     void resetPeak() { peak_.store(0.0f); }
     // MIDI note on (velocity > 0) or off, delivered before the next block.
     void sendNote(int note, int velocity) { pending_.store(note << 8 | velocity); }
@@ -108,6 +110,7 @@ private:
             for (float s : left)
                 p = std::max(p, std::fabs(s));
             peak_.store(p);
+            activeVoices_.store(synth_.activeVoiceCount());
             next += std::chrono::microseconds(11610);
             std::this_thread::sleep_until(next);
         }
@@ -117,6 +120,7 @@ private:
     std::atomic<bool> running_{true};
     std::atomic<float> peak_{0.0f};
     std::atomic<int> pending_{-1};
+    std::atomic<int> activeVoices_{0};
     std::thread thread_;
 };
 
@@ -369,7 +373,7 @@ TEST_F(EditorX11Test, RecordsABendFromTheButtonAndAKnobAndPlaysItBack)
     EXPECT_LT(points.back().value, points.front().value);
 
     // The next note replays the motion: the knob moves through the points.
-    ASSERT_TRUE(idleUntil([&] { return synth->activeVoiceCount() == 0; }, 5000));
+    ASSERT_TRUE(idleUntil([&] { return audio->activeVoices() == 0; }, 5000));
     audio->sendNote(67, 100);
     std::set<float> seen;
     const auto until = Clock::now() + std::chrono::milliseconds(800);
