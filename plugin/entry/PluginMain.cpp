@@ -2,6 +2,7 @@
 // its published names. `main` is an alias of the same function, so both
 // names resolve to one address.
 
+#include "editor/SynthEditor.h"
 #include "plugin/Synth.h"
 
 #include <new>
@@ -13,7 +14,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
         return nullptr;
     try {
-        Synth* synth = new Synth(host);
+        Synth* synth = new Synth(host, &SynthEditor::create);
         return synth->getAeffect();
     } catch (const std::bad_alloc&) {
         // A partly built plug-in is never handed to the host; the members

@@ -1,0 +1,98 @@
+#pragma once
+// The plug-in's window: a fixed background, one knob per sound parameter
+// (but one), the sync and reset toggles, the bend button, Dice and Init and
+// a two-field readout, all built from one layout table at each open. It
+// writes parameters through the host-visible path and learns of every other
+// change (automation, programs, bend playback) by polling the live values
+// on each idle call.
+
+#include "gui/CControlListener.h"
+#include "vst/AEffGUIEditor.h"
+
+#include <cstdint>
+#include <vector>
+
+class CBitmap;
+class CControl;
+class CFontDesc;
+class CKickButton;
+class CMovieButton;
+class CTextLabel;
+class ParameterKnob;
+class PulseButton;
+class Synth;
+
+class SynthEditor : public AEffGUIEditor, public CControlListener {
+public:
+    struct LayoutRow {
+        std::int32_t x, y, width, height;
+        const char* name;
+        const char* type;
+    };
+    static const LayoutRow kLayout[];
+    static const int kLayoutRowCount;
+
+    explicit SynthEditor(Synth* synth);
+    ~SynthEditor() override;
+
+    // What the plug-in's constructor calls to make its editor.
+    static AEffEditor* create(Synth* synth);
+
+    bool open(void* parentWindow) override;
+    void close() override;
+    void idle() override;
+
+    void valueChanged(CControl* control) override;
+    void controlBeginEdit(CControl* control) override;
+    void controlEndEdit(CControl* control) override;
+
+    // Shows the knob's parameter name and display text; null clears both.
+    void updateReadout(ParameterKnob* knob);
+    void resetToDefault(ParameterKnob* knob);
+
+    // Inspection (tests, tools).
+    bool isEditorOpen() const { return frame != nullptr; }
+    const std::vector<ParameterKnob*>& getKnobs() const { return knobs_; }
+    PulseButton* getBendButton() const { return bendButton_; }
+    CKickButton* getDiceButton() const { return diceButton_; }
+    CKickButton* getInitButton() const { return initButton_; }
+    CMovieButton* getDelaySyncButton() const { return delaySyncButton_; }
+    CMovieButton* getLfo1ResetButton() const { return lfo1ResetButton_; }
+    CMovieButton* getLfo1SyncButton() const { return lfo1SyncButton_; }
+    CMovieButton* getLfo2ResetButton() const { return lfo2ResetButton_; }
+    CMovieButton* getLfo2SyncButton() const { return lfo2SyncButton_; }
+    CTextLabel* getReadoutParameter() const { return readoutParameter_; }
+    CTextLabel* getReadoutValue() const { return readoutValue_; }
+
+private:
+    void loadImages();
+    void buildRow(const LayoutRow& row);
+    void refreshKnob(ParameterKnob* knob);
+    void refreshPass();
+    void forgetControls();
+
+    PulseButton* bendButton_ = nullptr;
+    CBitmap* bendImage_ = nullptr;
+    CBitmap* bendHotImage_ = nullptr;
+    CBitmap* layoutImage_ = nullptr;
+    CMovieButton* delaySyncButton_ = nullptr;
+    CKickButton* diceButton_ = nullptr;
+    CBitmap* diceImage_ = nullptr;
+    CKickButton* initButton_ = nullptr;
+    CBitmap* initImage_ = nullptr;
+    std::vector<ParameterKnob*> knobs_;
+    CBitmap* knobImage_ = nullptr;
+    CBitmap* knobBendImage_ = nullptr;
+    CMovieButton* lfo1ResetButton_ = nullptr;
+    CMovieButton* lfo1SyncButton_ = nullptr;
+    CMovieButton* lfo2ResetButton_ = nullptr;
+    CMovieButton* lfo2SyncButton_ = nullptr;
+    bool refreshAll_ = false;
+    CTextLabel* readoutParameter_ = nullptr;
+    CTextLabel* readoutValue_ = nullptr;
+    CFontDesc* smallFont_;
+    CFontDesc* largeFont_;
+    CBitmap* resetImage_ = nullptr;
+    CBitmap* syncImage_ = nullptr;
+    Synth* synth_;
+};
