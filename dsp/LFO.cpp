@@ -68,7 +68,7 @@ int LFO::format(const float* param, float value, char* text, std::size_t size)
     if (param == reset_ || param == sync_)
         return std::snprintf(text, size, "%s", isOn(value) ? "on" : "off");
     if (param == speed_) {
-        if (isOn(*sync_))
+        if (isOn(readLive(sync_)))
             return std::snprintf(text, size, "%s", kSyncDivisions[choice(value, kSyncDivisionCount)].name);
         // Shows the rate the LFO runs at: a negative value runs at the floor,
         // so it must not show as the rate of its magnitude.

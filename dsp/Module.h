@@ -45,6 +45,16 @@ protected:
 
 class Effect;
 
+// Reads a live parameter value from a thread other than the audio thread
+// (display texts that depend on another live setting): the audio thread
+// stores live values whole, so the read must take the float whole too.
+inline float readLive(const float* value)
+{
+    float result;
+    __atomic_load(value, &result, __ATOMIC_RELAXED);
+    return result;
+}
+
 class Module : public ParamFormatter, public NoAssignOrCopy {
 public:
     Module(Effect* owner, const char* name);

@@ -9,7 +9,11 @@ file(GLOB _host_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
 list(REMOVE_ITEM _host_sources ${CMAKE_SOURCE_DIR}/host/main.cpp)
 add_library(tarvel_hostlib STATIC ${_host_sources})
 target_include_directories(tarvel_hostlib PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(tarvel_hostlib PUBLIC PkgConfig::SNDFILE ${CMAKE_DL_LIBS})
+# The editor command shows a plug-in's window: X11 for the window, cairo for
+# the screenshot.
+pkg_check_modules(HOSTX REQUIRED IMPORTED_TARGET x11 cairo)
+find_package(Threads REQUIRED)
+target_link_libraries(tarvel_hostlib PUBLIC PkgConfig::SNDFILE PkgConfig::HOSTX Threads::Threads ${CMAKE_DL_LIBS})
 
 add_executable(tarvel-host ${CMAKE_SOURCE_DIR}/host/main.cpp)
 target_link_libraries(tarvel-host PRIVATE tarvel_hostlib)

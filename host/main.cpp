@@ -3,6 +3,7 @@
 // plug-in scanner sees it.
 
 #include "host/AudioFileSink.h"
+#include "host/EditorCommand.h"
 #include "host/HostError.h"
 #include "host/MidiFile.h"
 #include "host/ParameterMatch.h"
@@ -38,6 +39,11 @@ const char* const kUsage =
     "usage:\n"
     "  tarvel-host render [options] PLUGIN.so SONG.mid -o OUT.wav\n"
     "  tarvel-host info PLUGIN.so\n"
+    "  tarvel-host editor PLUGIN.so [--screenshot FILE.png --after MS]\n"
+    "\n"
+    "editor opens the plug-in's editor in a window, idles it at 60 Hz and renders\n"
+    "audio to nowhere so that knobs follow the sound; with --screenshot it writes\n"
+    "a PNG of the window after MS milliseconds and exits.\n"
     "\n"
     "render plays a Standard MIDI File (format 0 or 1) through a VST 2.4 instrument\n"
     "and writes its first two outputs as a stereo WAV or FLAC file (by extension).\n"
@@ -400,6 +406,8 @@ int main(int argc, char** argv)
             return runRender(argc, argv);
         if (command == "info")
             return runInfo(argc, argv);
+        if (command == "editor")
+            return runEditorCommand(argc - 2, argv + 2);
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;

@@ -115,10 +115,7 @@ float Synth::liveValue(int index) const
 {
     if (!validIndex(index))
         return 0.0f;
-    float value;
-    // The audio thread writes live values; read the float whole.
-    __atomic_load(&parameter(index).value, &value, __ATOMIC_RELAXED);
-    return value;
+    return Vorn::readLive(&parameter(index).value);
 }
 
 float Synth::defaultValue(int index) const

@@ -413,7 +413,7 @@ TEST_F(EditorX11Test, TheHostsEditorCommandWritesAScreenshotOfTheEditor)
 {
     const std::string path = std::string(TARVEL_BUILD_DIR) + "/editor.png";
     std::remove(path.c_str());
-    std::vector<std::string> words = {EDITOR_HOST_COMMAND, TARVEL_PLUGIN_PATH, "--screenshot", path, "--after",
+    std::vector<std::string> words = {EDITOR_HOST_COMMAND, "editor", TARVEL_PLUGIN_PATH, "--screenshot", path, "--after",
                                       "800"};
     std::vector<char*> argv;
     for (std::string& w : words)
