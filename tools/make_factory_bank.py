@@ -162,13 +162,14 @@ PATCHES = [
         "DelaySync": ON, "DelayTime": DIV_1_8, "DelayFeedback": 0.4, "DelayWet": 0.3,
     }, {}),
     ("Tine Piano", {
-        # Electric-piano keys: sines at the note and two octaves up, ring
-        # modulation that fades with the modulation envelope for the bell of
-        # the attack, a long decay, phaser and chorus.
+        # Electric-piano keys: a sine with a sine an octave up, and ring
+        # modulation of the two (sidebands at the note and its third
+        # harmonic, so still harmonic) fading with the modulation envelope
+        # for the bark of the attack; a long decay, phaser and chorus.
         "AmpEnvDecay": 0.75, "AmpEnvSustain": 0.15, "AmpEnvRelease": 0.03,
         "ModEnvDecay": 0.3, "ModEnvSustain": 0.0,
-        "Osc1Wave": SIN, "Osc2Wave": TRI, "Osc2Coarse": 0.99, "MixerBalance": 0.25,
-        "ModMRingMod": 0.55,
+        "Osc1Wave": SIN, "Osc2Wave": SIN, "Osc2Coarse": 0.76, "MixerBalance": 0.3,
+        "ModMRingMod": 0.6,
         "FilterCutoff": 0.3, "FilterResonance": 0.1,
         "AmplifierGain": 0.3,
         "PhaserWet": 0.3, "PhaserModRate": 0.3,
@@ -187,9 +188,11 @@ PATCHES = [
         "DelaySync": ON, "DelayTime": DIV_3_16, "DelayFeedback": 0.4, "DelayWet": 0.25,
     }, {}),
     ("Ring Bell", {
-        # Inharmonic bells: a sine ring-modulated by a triangle a fifth and
-        # two octaves up (an equal-tempered fifth, so the sidebands beat),
-        # struck and left to ring, with a free echo.
+        # Bells: a sine ring-modulated by a triangle an octave and a fifth
+        # up; the sidebands fall near the 2nd and 4th harmonics but beat
+        # against them (the fifth is equal-tempered), and the triangle's
+        # overtones add inharmonic partials. Struck and left to decay, with
+        # a free echo that rings on after the notes end.
         "AmpEnvDecay": 0.6, "AmpEnvSustain": 0.0, "AmpEnvRelease": 0.03,
         "Osc1Wave": SIN, "Osc2Wave": TRI, "Osc2Coarse": 0.9, "MixerRingMod": 0.75,
         "FilterCutoff": 0.45,
