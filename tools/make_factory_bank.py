@@ -146,20 +146,21 @@ PATCHES = [
         "Osc1Wave": SAW, "Osc2Wave": SAW, "Osc2Coarse": 0.76, "Osc2Fine": 0.53, "MixerBalance": 0.35,
         "SaturatorDrive": 0.05,
         "FilterCutoff": 0.2, "FilterResonance": 0.35, "ModMCutoff": 0.45,
-        "AmplifierGain": 0.13,
+        "AmplifierGain": 0.15,
         "DelaySync": ON, "DelayTime": DIV_1_8, "DelayFeedback": 0.35, "DelayWet": 0.22,
     }, {}),
     ("Glass Pluck", {
         # A short pluck: a narrow pulse over a sine an octave up, the filter
         # snapping shut with the modulation envelope, the pulse width swept
-        # by it too, and a synced echo that carries the notes on.
+        # by it too, and an eighth-note echo (0.3 s, free) that carries the
+        # notes on.
         "AmpEnvDecay": 0.38, "AmpEnvSustain": 0.0, "AmpEnvRelease": 0.03,
         "ModEnvDecay": 0.22, "ModEnvSustain": 0.0,
         "Osc1Wave": SAW, "Osc1Position": 0.35, "Osc2Wave": SIN, "Osc2Coarse": 0.76, "MixerBalance": 0.4,
         "ModMPosition": 0.5,
         "FilterCutoff": 0.06, "FilterResonance": 0.4, "ModMCutoff": 0.65,
-        "AmplifierGain": 0.15,
-        "DelaySync": ON, "DelayTime": DIV_1_8, "DelayFeedback": 0.4, "DelayWet": 0.3,
+        "AmplifierGain": 0.18,
+        "DelayTime": 0.3, "DelayFeedback": 0.4, "DelayWet": 0.3,
     }, {}),
     ("Tine Piano", {
         # Electric-piano keys: a sine with a sine an octave up, and ring
@@ -178,14 +179,15 @@ PATCHES = [
     ("Gate Arp", {
         # Arpeggiated: LFO1 runs a square locked to the song at sixteenths
         # and flips the mixer between the note (Osc1) and its octave (Osc2),
-        # and pumps the cutoff with it; a dotted-eighth echo fills the gaps.
+        # and pumps the cutoff with it; a dotted-eighth echo (0.45 s, free)
+        # fills the gaps.
         "AmpEnvDecay": 0.5, "AmpEnvSustain": 0.6, "AmpEnvRelease": 0.03,
         "LFO1Sync": ON, "LFO1Speed": DIV_1_16, "LFO1Wave": SQU,
         "ModL1Balance": 1.0, "ModL1Cutoff": 0.35,
         "Osc1Wave": SAW, "Osc2Wave": SQU, "Osc2Coarse": 0.76, "MixerBalance": 0.5,
         "FilterCutoff": 0.15, "FilterResonance": 0.5,
         "AmplifierGain": 0.15,
-        "DelaySync": ON, "DelayTime": DIV_3_16, "DelayFeedback": 0.4, "DelayWet": 0.25,
+        "DelayTime": 0.45, "DelayFeedback": 0.4, "DelayWet": 0.25,
     }, {}),
     ("Ring Bell", {
         # Bells: a sine ring-modulated by a triangle an octave and a fifth
@@ -208,7 +210,7 @@ PATCHES = [
         "ModEnvDecay": 0.08, "ModEnvSustain": 0.0, "ModMPitch": 0.12,
         "Osc1Wave": SAW, "Osc1Position": 0.55, "Osc2Wave": SQU, "Osc2Coarse": 0.76, "MixerBalance": 0.3,
         "FilterCutoff": 0.6,
-        "AmplifierGain": 0.14,
+        "AmplifierGain": 0.17,
         "DigiCrush": 0.8, "DigiRate": 0.05,
         "DelaySync": ON, "DelayTime": DIV_1_8, "DelayFeedback": 0.25, "DelayWet": 0.2,
     }, {}),
