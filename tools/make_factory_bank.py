@@ -37,7 +37,14 @@ follow from how each module maps its normalised value:
                signal is added on top of the dry one
 
 No voice reads the note velocity, so the demo's chord, bass and lead parts
-sit at the levels the patch gives them. Levels were set so that the demo
+sit at the levels the patch gives them.
+
+Every patch keeps the amplitude release at its shortest (16 ms for a full
+fall). A note that finds no idle voice takes the oldest one and restarts its
+envelope from zero, which clicks when that voice is still releasing; the
+demo strikes five notes at once at nearly every bar with six voices, just
+20 ms after releasing the previous five. The echo, chorus and phaser give
+the patches their tails instead. Levels were set so that the demo
 song (at most five notes at once) peaks below 0 dBFS on every program.
 
 usage: tools/make_factory_bank.py [OUT.fxb]
@@ -96,7 +103,7 @@ def knob_motion(keys, interval=0.025):
 PATCHES = [
     ("Soft Keys", {
         # The demo's program: a mellow poly synth of two detuned saws whose
-        # filter opens on each note and settles, with a dotted-eighth echo,
+        # filter opens on each note and settles, with chorus and an echo,
         # so the chords, the bass line and the lead all speak clearly. The
         # echo runs free at 0.45 s (a dotted eighth at the demo's 100 BPM):
         # a synced echo would jump, and click, at each of the song's tempo
@@ -111,8 +118,8 @@ PATCHES = [
     }, {}),
     ("Swell Pad", {
         # Slow strings: saw and a pulse a few cents apart, a half-second
-        # attack and two-second release, the cutoff breathing with a slow
-        # LFO, phaser and chorus for width. Its recorded bend lifts the
+        # attack, the cutoff breathing with a slow LFO, phaser, chorus and
+        # echo for width and tail. Its recorded bend lifts the
         # cutoff over the first two seconds of a phrase and lets it sink.
         "AmpEnvAttack": 0.35, "AmpEnvDecay": 0.6, "AmpEnvSustain": 0.8, "AmpEnvRelease": 0.03,
         "Osc1Wave": SAW, "Osc2Wave": SAW, "Osc2Position": 0.3, "Osc2Fine": 0.43, "MixerBalance": 0.5,
