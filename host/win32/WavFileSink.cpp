@@ -79,14 +79,20 @@ std::vector<unsigned char> header(const sf_private_tag& state, std::uint64_t fra
     return h;
 }
 
-// Integer samples clip at full scale rather than wrap around.
-std::int32_t toInteger(float sample, double fullScale)
+// Integer samples clip at full scale rather than wrap around. The scaling
+// and rounding are libsndfile's, so both builds write the same bytes: the
+// sample becomes a 32-bit integer (full scale 2^31, rounded to nearest
+// even) whose top two or three bytes are kept.
+std::int32_t toPcm(float sample, int shift)
 {
-    double v = static_cast<double>(sample);
-    if (std::isnan(v))
-        v = 0.0;
-    v = std::min(1.0, std::max(-1.0, v)) * fullScale;
-    return static_cast<std::int32_t>(std::lrint(v));
+    if (std::isnan(sample))
+        return 0;
+    const double scaled = static_cast<double>(sample * 2147483648.0f);
+    if (scaled >= 2147483647.0)
+        return 0x7fffffff >> shift;
+    if (scaled <= -2147483648.0)
+        return static_cast<std::int32_t>(-2147483647 - 1) >> shift;
+    return static_cast<std::int32_t>(std::lrint(scaled)) >> shift;
 }
 
 } // namespace
@@ -150,9 +156,9 @@ void AudioFileSink::write(const float* left, const float* right, int frames)
             if (file_->format == SampleFormat::Float)
                 std::memcpy(&word, &sample, 4);
             else if (file_->format == SampleFormat::Pcm16)
-                word = static_cast<std::uint32_t>(toInteger(sample, 32767.0));
+                word = static_cast<std::uint32_t>(toPcm(sample, 16));
             else
-                word = static_cast<std::uint32_t>(toInteger(sample, 8388607.0));
+                word = static_cast<std::uint32_t>(toPcm(sample, 8));
             for (int b = 0; b < width; ++b)
                 *p++ = static_cast<unsigned char>(word >> (8 * b));
         }
