@@ -10,10 +10,14 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <new>
 
 namespace {
 
+// Images may be decoded on the thread that creates the plug-in and drawn on
+// the window thread.
+std::mutex sessionLock;
 int sessionCount = 0;
 ULONG_PTR sessionToken = 0;
 
@@ -26,6 +30,7 @@ Gdiplus::Color toColor(const CColor& c)
 
 GdiPlusSession::GdiPlusSession()
 {
+    std::lock_guard<std::mutex> guard(sessionLock);
     if (sessionCount == 0) {
         Gdiplus::GdiplusStartupInput input;
         ok_ = Gdiplus::GdiplusStartup(&sessionToken, &input, nullptr) == Gdiplus::Ok;
@@ -38,6 +43,7 @@ GdiPlusSession::GdiPlusSession()
 
 GdiPlusSession::~GdiPlusSession()
 {
+    std::lock_guard<std::mutex> guard(sessionLock);
     if (ok_ && --sessionCount == 0) {
         Gdiplus::GdiplusShutdown(sessionToken);
         sessionToken = 0;

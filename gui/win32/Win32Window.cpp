@@ -7,7 +7,10 @@
 // listener, so that, as on every platform, events reach the frame from its
 // idle step alone. pump() also dispatches the window's own queued messages,
 // for hosts that call the editor's idle without running a message loop of
-// their own for it.
+// their own for it. Hosts that run a loop but stop calling the editor's idle
+// (some do while the window is in the background, some never do) are
+// covered by a timer: when no idle step came for a while, the window asks
+// its listener for one.
 
 #include "gui/PlatformWindow.h"
 #include "gui/win32/GdiPlusImage.h"
@@ -105,11 +108,16 @@ public:
             return false;
         window_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, origin_.x, origin_.y,
                                   width_, height_, parent, nullptr, thisModule(), this);
-        return window_ != nullptr;
+        if (!window_)
+            return false;
+        lastPump_ = GetTickCount();
+        SetTimer(window_, kIdleTimer, kIdleTimerPeriodMs, nullptr);
+        return true;
     }
 
     void pump() override
     {
+        lastPump_ = GetTickCount();
         if (window_) {
             MSG message;
             while (window_ && PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) {
@@ -259,6 +267,13 @@ private:
                  notches);
             return 0;
         }
+        case WM_TIMER:
+            if (wParam == kIdleTimer && !inIdle_ && GetTickCount() - lastPump_ >= kIdleMissingMs) {
+                inIdle_ = true;
+                listener_->platformIdle();
+                inIdle_ = false;
+            }
+            return 0;
         case WM_ERASEBKGND:
             return 1; // the back buffer covers every pixel
         case WM_PAINT: {
@@ -296,6 +311,14 @@ private:
     std::vector<Event> events_;
     bool tracking_ = false;
     bool registered_ = false;
+    bool inIdle_ = false;
+    DWORD lastPump_ = 0;
+
+    static constexpr UINT_PTR kIdleTimer = 1;
+    static constexpr UINT kIdleTimerPeriodMs = 30;
+    // Hosts idle the editor 10 to 50 times a second; after this long
+    // without, the timer takes over.
+    static constexpr DWORD kIdleMissingMs = 100;
 };
 
 } // namespace

@@ -150,6 +150,18 @@ int main(int argc, char** argv)
     check(std::fabs(knob->getValue() - (beforeWheel - CAnimKnob::kWheelStep)) < 1e-6f,
           "one wheel notch down turns the knob one step");
 
+    // A host that runs its message loop but sends no idle calls: the
+    // window's timer runs the idle step.
+    const float beforeTimer = knob->getValue();
+    PostMessageW(child, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    const DWORD until = GetTickCount() + 400;
+    while (static_cast<LONG>(GetTickCount() - until) < 0) {
+        Capture::pumpThread();
+        Sleep(10);
+    }
+    check(knob->getValue() > beforeTimer && frame->dirtyArea().isEmpty(),
+          "without the host's idle calls the window's timer runs the idle step");
+
     // Leaving: the pointer goes elsewhere, the system reports the leave.
     SetCursorPos(screen.x + 2000, screen.y + 2000);
     PostMessageW(child, WM_MOUSELEAVE, 0, 0);
