@@ -69,7 +69,7 @@ $(WINDOWS_BUILD)/CMakeCache.txt: | deps-windows
 build-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
-# The Linux side needs only the plug-in, the host and the two reference tools.
+# The Linux side needs only the plug-in, the host and the reference tools.
 test-windows: build-windows $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target Tarvel tarvel-host windows_gui_reference windows_tan_sweep
+	cmake --build $(BUILD) -j $(JOBS) --target Tarvel tarvel-host windows_gui_reference windows_tan_sweep windows_runtime_math
 	tests/windows/run-tests.sh $(BUILD) $(WINDOWS_BUILD)

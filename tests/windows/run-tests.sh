@@ -4,8 +4,8 @@
 #
 # usage: tests/windows/run-tests.sh LINUX_BUILD WINDOWS_BUILD
 #
-# LINUX_BUILD needs Tarvel.so, tarvel-host, windows_gui_reference and
-# windows_tan_sweep; WINDOWS_BUILD the cross build (cmake/mingw-w64.cmake).
+# LINUX_BUILD needs Tarvel.so, tarvel-host, windows_gui_reference,
+# windows_tan_sweep and windows_runtime_math; WINDOWS_BUILD the cross build (cmake/mingw-w64.cmake).
 # Wine runs in a fresh prefix inside WINDOWS_BUILD, quiet, without its
 # .NET and HTML add-ons (which it would otherwise offer to download).
 # Exits 0 when every test passes or is skipped, 1 when one fails.
@@ -94,6 +94,18 @@ else
     fail "tarvel-host.exe info differs from the Linux plug-in's answers (see $OUT/info.diff)"
 fi
 
+# The loader's failures, through LoadLibrary: a missing file and a DLL that
+# is no plug-in.
+missing=$(wine ./tarvel-host.exe info no-such-plugin.dll 2>&1 | tr -d '\r')
+notplugin=$(wine ./tarvel-host.exe info 'C:\windows\system32\version.dll' 2>&1 | tr -d '\r')
+case "$missing" in *"cannot load plug-in no-such-plugin.dll:"*) ok_missing=1 ;; *) ok_missing=0 ;; esac
+case "$notplugin" in *"exports neither VSTPluginMain nor main"*) ok_not=1 ;; *) ok_not=0 ;; esac
+if [ $ok_missing = 1 ] && [ $ok_not = 1 ]; then
+    pass "tarvel-host.exe reports a missing DLL and a DLL without the entry point"
+else
+    fail "loader errors: '$missing' / '$notplugin'"
+fi
+
 # --- Renders -------------------------------------------------------------------
 
 # Every module busy: envelopes, both LFOs into every destination, other
@@ -147,6 +159,14 @@ if [ -n "$linux_tan" ] && [ "$linux_tan" = "$windows_tan" ]; then
     pass "the plug-in's tanf equals the Linux C library's on all phaser arguments ($linux_tan)"
 else
     fail "tanf sweep: Linux '$linux_tan', Windows '$windows_tan'"
+fi
+
+# Not a test: how the Windows C runtime's double functions differ from
+# GNU libc's (the renders above show whether any difference reaches the
+# output).
+if "$LINUX/tests/windows/windows_runtime_math" "$OUT/math-linux.bin" &&
+    wine ./runtime-math.exe "$OUT/math-windows.bin" && [ -s "$OUT/math-windows.bin" ]; then
+    python3 "$HERE/compare_math.py" "$OUT/math-linux.bin" "$OUT/math-windows.bin" | sed 's/^/INFO  C runtime against GNU libc: /'
 fi
 
 # --- GUI -------------------------------------------------------------------------
