@@ -12,16 +12,6 @@ namespace TarvelHost {
 
 namespace {
 
-std::wstring widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
-
 std::string systemMessage(DWORD code)
 {
     char* buffer = nullptr;
@@ -41,13 +31,15 @@ std::string systemMessage(DWORD code)
 void* openSharedLibrary(const std::string& path, std::string& error)
 {
     // The file itself, never a namesake along PATH, and with the DLLs next to
-    // it found first, as hosts load plug-ins; both need the full path.
-    std::wstring wide = widen(path);
-    wchar_t full[32768];
-    DWORD length = GetFullPathNameW(wide.c_str(), 32768, full, nullptr);
-    if (length > 0 && length < 32768)
-        wide = full;
-    HMODULE library = LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // it found first, as hosts load plug-ins; both need the full path. The
+    // path comes from the command line in the ANSI code page, as the host's
+    // other file names do, so the ANSI calls take it.
+    std::string full = path;
+    char buffer[MAX_PATH * 4];
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+    if (length > 0 && length < sizeof buffer)
+        full = buffer;
+    HMODULE library = LoadLibraryExA(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (library == nullptr)
         error = systemMessage(GetLastError());
     return reinterpret_cast<void*>(library);

@@ -204,9 +204,8 @@ void GdiPlusDrawContext::drawString(const char* text, const CRect& rect, const C
         x = std::max<double>(x, rect.left);
     const double baseline = rect.top + (rect.height() + ascent - descent) / 2.0;
 
+    // Save and Restore bring back the clip and the transform.
     Gdiplus::GraphicsState saved = graphics_.Save();
-    Gdiplus::Region clip;
-    graphics_.GetClip(&clip);
     graphics_.IntersectClip(Gdiplus::Rect(rect.left, rect.top, rect.width(), rect.height()));
     graphics_.TranslateTransform(static_cast<Gdiplus::REAL>(static_cast<int>(x + 0.5)),
                                  static_cast<Gdiplus::REAL>(static_cast<int>(baseline + 0.5)));
@@ -217,7 +216,6 @@ void GdiPlusDrawContext::drawString(const char* text, const CRect& rect, const C
     graphics_.DrawString(wide.c_str(), -1, &gdiFont, Gdiplus::PointF(0, static_cast<Gdiplus::REAL>(-ascent)),
                          &format, &brush);
     graphics_.Restore(saved);
-    graphics_.SetClip(&clip);
 }
 
 void GdiPlusDrawContext::flush()
