@@ -23,6 +23,13 @@ public:
     }
     void platformInvalid(const CRect& area) override { frame_.invalidRect(area); }
     void platformDraw(CDrawContext& context, const CRect& area) override { frame_.drawRect(context, area); }
+    void platformIdle() override
+    {
+        if (AEffGUIEditor* editor = frame_.getEditor())
+            editor->idle();
+        else
+            frame_.idle();
+    }
 
 private:
     CFrame& frame_;

@@ -24,6 +24,9 @@ public:
     virtual void platformInvalid(const CRect& area) = 0;
     // Paint `area` into the context (already clipped to it).
     virtual void platformDraw(CDrawContext& context, const CRect& area) = 0;
+    // The window system's own timer, on platforms whose hosts may stop
+    // sending the editor's idle calls: run the idle step they would have.
+    virtual void platformIdle() {}
 };
 
 class PlatformWindow {

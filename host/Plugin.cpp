@@ -1,9 +1,9 @@
 #include "host/Plugin.h"
 #include "host/HostError.h"
+#include "host/SharedLibrary.h"
 
 #include <algorithm>
 #include <cstring>
-#include <dlfcn.h>
 #include <mutex>
 
 namespace TarvelHost {
@@ -41,17 +41,13 @@ std::unique_ptr<Plugin> Plugin::load(const std::string& path)
 {
     std::unique_ptr<Plugin> plugin(new Plugin());
     plugin->path_ = path;
-    // Without a slash dlopen would search the library path instead of the file.
-    std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
-    dlerror();
-    plugin->library_ = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (plugin->library_ == nullptr) {
-        const char* why = dlerror();
-        throw HostError("cannot load plug-in " + path + ": " + (why ? why : "unknown dlopen error"));
-    }
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(plugin->library_, "VSTPluginMain"));
+    std::string why;
+    plugin->library_ = openSharedLibrary(path, why);
+    if (plugin->library_ == nullptr)
+        throw HostError("cannot load plug-in " + path + ": " + why);
+    auto entry = reinterpret_cast<EntryPoint>(findLibrarySymbol(plugin->library_, "VSTPluginMain"));
     if (entry == nullptr)
-        entry = reinterpret_cast<EntryPoint>(dlsym(plugin->library_, "main"));
+        entry = reinterpret_cast<EntryPoint>(findLibrarySymbol(plugin->library_, "main"));
     if (entry == nullptr)
         throw HostError("not a VST 2.4 plug-in: " + path + " exports neither VSTPluginMain nor main");
 
@@ -109,7 +105,7 @@ Plugin::~Plugin()
                        registry.end());
     }
     if (library_ != nullptr)
-        dlclose(library_);
+        closeSharedLibrary(library_);
 }
 
 VstIntPtr Plugin::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)

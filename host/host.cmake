@@ -3,10 +3,18 @@
 # audio writer) that the tests and the fuzzer link, and the tarvel-host
 # executable around it.
 
-pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
-
 file(GLOB _host_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
 list(REMOVE_ITEM _host_sources ${CMAKE_SOURCE_DIR}/host/main.cpp)
+if(WIN32)
+  # Built without libsndfile: host/win32/ writes WAV files itself.
+  list(REMOVE_ITEM _host_sources ${CMAKE_SOURCE_DIR}/host/AudioFileSink.cpp)
+  # The editor command's window is X11; Windows has its own shot tool.
+  list(REMOVE_ITEM _host_sources ${CMAKE_SOURCE_DIR}/host/EditorCommand.cpp)
+  file(GLOB _host_win32 CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
+  add_library(tarvel_hostlib STATIC ${_host_sources} ${_host_win32})
+  target_include_directories(tarvel_hostlib PUBLIC ${CMAKE_SOURCE_DIR})
+else()
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 add_library(tarvel_hostlib STATIC ${_host_sources})
 target_include_directories(tarvel_hostlib PUBLIC ${CMAKE_SOURCE_DIR})
 # The editor command shows a plug-in's window: X11 for the window, cairo for
@@ -14,9 +22,13 @@ target_include_directories(tarvel_hostlib PUBLIC ${CMAKE_SOURCE_DIR})
 pkg_check_modules(HOSTX REQUIRED IMPORTED_TARGET x11 cairo)
 find_package(Threads REQUIRED)
 target_link_libraries(tarvel_hostlib PUBLIC PkgConfig::SNDFILE PkgConfig::HOSTX Threads::Threads ${CMAKE_DL_LIBS})
+endif()
 
 add_executable(tarvel-host ${CMAKE_SOURCE_DIR}/host/main.cpp)
 target_link_libraries(tarvel-host PRIVATE tarvel_hostlib)
+if(NOT WIN32)
+  target_compile_definitions(tarvel-host PRIVATE TARVEL_HOST_EDITOR=1)
+endif()
 set_target_properties(tarvel-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # Sources the MIDI fuzzer compiles itself with clang (the main build may use g++).

@@ -3,7 +3,9 @@
 // plug-in scanner sees it.
 
 #include "host/AudioFileSink.h"
+#ifdef TARVEL_HOST_EDITOR
 #include "host/EditorCommand.h"
+#endif
 #include "host/HostError.h"
 #include "host/MidiFile.h"
 #include "host/ParameterMatch.h"
@@ -406,8 +408,10 @@ int main(int argc, char** argv)
             return runRender(argc, argv);
         if (command == "info")
             return runInfo(argc, argv);
+#ifdef TARVEL_HOST_EDITOR
         if (command == "editor")
             return runEditorCommand(argc - 2, argv + 2);
+#endif
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;
