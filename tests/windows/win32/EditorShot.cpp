@@ -35,8 +35,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "the editor reports no size\n");
             return 1;
         }
-        const int width = rect->right - rect->left;
-        const int height = rect->bottom - rect->top;
+        int width = rect->right - rect->left;
+        int height = rect->bottom - rect->top;
         HWND window = Capture::hostWindow(width, height, L"Tarvel");
         if (!window) {
             std::fprintf(stderr, "cannot open a window\n");
@@ -44,6 +44,19 @@ int main(int argc, char** argv)
         }
         if (plugin->dispatch(effEditOpen, 0, 0, window) == 0)
             std::fprintf(stderr, "warning: effEditOpen returned 0\n");
+        // An editor may only know its size once open; hosts ask again then
+        // and fit their window to it.
+        rect = nullptr;
+        plugin->dispatch(effEditGetRect, 0, 0, &rect);
+        if (rect && rect->right > rect->left && rect->bottom > rect->top &&
+            (rect->right - rect->left != width || rect->bottom - rect->top != height)) {
+            width = rect->right - rect->left;
+            height = rect->bottom - rect->top;
+            RECT outer{0, 0, width, height};
+            AdjustWindowRect(&outer, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE);
+            SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                         SWP_NOMOVE | SWP_NOZORDER);
+        }
         // Hosts call the editor's idle some 30 times a second from their loop.
         const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
         do {
