@@ -177,6 +177,19 @@ bool FirResampler::upsampleByFour(int n, const float* in, float* out)
     return true;
 }
 
+bool FirResampler::upsampleLastByFour(int n, const float* in, int last, float* out)
+{
+    if (factor_ != kLanes || historyLength_ != kLength || n > 64)
+        return false;
+    float line[kLength - 1 + 64];
+    const float* x = unroll(line, in, n);
+    // The kernels read each output's terms relative to its own sample, so
+    // starting the line later gives the same sums.
+    upSse2(coefficients_, x + (n - last), 0, last, out);
+    rewind(in, n);
+    return true;
+}
+
 bool FirResampler::downsampleByFour(int n, const float* in, float* out)
 {
     if (factor_ != kLanes || historyLength_ != kLength || n > 64)
@@ -189,6 +202,7 @@ bool FirResampler::downsampleByFour(int n, const float* in, float* out)
     return true;
 }
 #else
+bool FirResampler::upsampleLastByFour(int, const float*, int, float*) { return false; }
 bool FirResampler::upsampleByFour(int, const float*, float*) { return false; }
 bool FirResampler::downsampleByFour(int, const float*, float*) { return false; }
 #endif
@@ -204,6 +218,44 @@ void FirResampler::upsample(int n, const float* in, float* out)
         for (int j = 0; j < L; ++j)
             out[i * L + j] = gain * phase(j);
     }
+}
+
+void FirResampler::upsampleLast(int n, const float* in, int last, float* out)
+{
+    if (last > n)
+        last = n;
+    if (last < 0)
+        last = 0;
+    if (upsampleLastByFour(n, in, last, out))
+        return;
+    const int L = factor_;
+    const float gain = static_cast<float>(L);
+    for (int i = 0; i < n; ++i) {
+        push(in[i]);
+        if (i >= n - last)
+            for (int j = 0; j < L; ++j)
+                out[(i - (n - last)) * L + j] = gain * phase(j);
+    }
+}
+
+bool FirResampler::historyIsFinite() const
+{
+    float poison = 0.0f;
+    for (int i = 0; i < historyLength_; ++i)
+        poison += history_[static_cast<std::size_t>(i)] - history_[static_cast<std::size_t>(i)];
+    return poison == 0.0f;
+}
+
+void FirResampler::skip(int n, const float* in)
+{
+    if (historyLength_ == 0)
+        return;
+    // Only the newest historyLength samples survive; the position moves
+    // past the rest as if they had been written.
+    const int first = n > historyLength_ ? n - historyLength_ : 0;
+    position_ = static_cast<int>((static_cast<long long>(position_) + first) % historyLength_);
+    for (int t = first; t < n; ++t)
+        push(in[t]);
 }
 
 void FirResampler::downsample(int n, const float* in, float* out)

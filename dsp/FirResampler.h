@@ -22,6 +22,18 @@ public:
     // Reads factor * n samples and writes n.
     void downsample(int n, const float* in, float* out);
 
+    // Takes n samples into the history as upsample() does, but writes only
+    // the factor * last outputs of the final `last` samples (last <= n), the
+    // same to the bit as upsample() would.
+    void upsampleLast(int n, const float* in, int last, float* out);
+    // Takes n samples into the history without computing any output: the
+    // history afterwards is what n samples through upsample() or
+    // downsample() leave.
+    void skip(int n, const float* in);
+
+    // False once a NaN or infinity is in the history.
+    bool historyIsFinite() const;
+
     int factor() const { return factor_; }
     int historyLength() const { return historyLength_; }
 
@@ -35,6 +47,7 @@ private:
     // shape, which then takes the general path.
     bool upsampleByFour(int n, const float* in, float* out);
     bool downsampleByFour(int n, const float* in, float* out);
+    bool upsampleLastByFour(int n, const float* in, int last, float* out);
     float* unroll(float* line, const float* in, int count) const;
     void rewind(const float* stream, int count);
 

@@ -21,15 +21,17 @@ Saturator::Saturator(Effect* owner_, const char* name_, const Module* input)
 
 void Saturator::process(int, int count)
 {
-    float work[kSubBlock * kFactor];
     const float* in = input_->output;
-    up_.upsample(count, in, work);
-
     const float raw = *drive;
     float d = std::isnan(raw) ? 0.03125f : std::clamp(raw, 0.03125f, 1.0f);
     const float g = 32.0f * d;
-    TanhShaper::apply(work, count * kFactor, g, shaperKernel);
 
+    if (raw == 0.0f && passThrough(count, in, g))
+        return;
+
+    float work[kSubBlock * kFactor];
+    up_.upsample(count, in, work);
+    TanhShaper::apply(work, count * kFactor, g, shaperKernel);
     down_.downsample(count, work, output);
 
     // The blend uses the raw drive, so "Drive" 0 passes the input untouched.
@@ -39,6 +41,33 @@ void Saturator::process(int, int count)
     const float dry = 1.0f - wet;
     for (int j = 0; j < count; ++j)
         output[j] = dry * in[j] + wet * output[j];
+}
+
+// At "Drive" 0 the blend is 1 x input + 0 x shaped, which is the input
+// itself whenever the shaped sample is finite, and it is whenever the input
+// is and nothing non-finite is left in the histories (where it would make
+// the shaped sample NaN). Only the resampler histories have to come out as the full path leaves
+// them, so that raising the drive later continues exactly: the up-sampler's
+// holds the last inputs, the down-sampler's the shaped up-sampled values of
+// the last two inputs (8 of the 4x stream), so only those are computed.
+bool Saturator::passThrough(int count, const float* in, float g)
+{
+    float poison = 0.0f;
+    for (int j = 0; j < count; ++j)
+        poison += in[j] - in[j];
+    if (!(poison == 0.0f) || !up_.historyIsFinite() || !down_.historyIsFinite())
+        return false; // NaN or infinity about: the full path decides
+
+    // The down-sampler's history spans this many inputs.
+    constexpr int kSpan = kTaps / kFactor / kFactor;
+    const int last = count < kSpan ? count : kSpan;
+    float work[kSpan * kFactor];
+    up_.upsampleLast(count, in, last, work);
+    TanhShaper::apply(work, last * kFactor, g, shaperKernel);
+    down_.skip(last * kFactor, work);
+    for (int j = 0; j < count; ++j)
+        output[j] = in[j];
+    return true;
 }
 
 } // namespace Vorn

@@ -27,6 +27,8 @@ public:
     TanhShaper::Kernel shaperKernel = TanhShaper::widest();
 
 private:
+    bool passThrough(int count, const float* in, float g);
+
     const Module* input_;
     FirResampler up_;
     FirResampler down_;
