@@ -238,6 +238,14 @@ void FirResampler::upsampleLast(int n, const float* in, int last, float* out)
     }
 }
 
+void FirResampler::load(const float* samples, int n)
+{
+    position_ = 0;
+    for (int i = 0; i < historyLength_; ++i)
+        history_[static_cast<std::size_t>(i)] = 0.0f;
+    skip(n, samples);
+}
+
 bool FirResampler::historyIsFinite() const
 {
     float poison = 0.0f;

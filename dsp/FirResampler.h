@@ -31,6 +31,9 @@ public:
     // downsample() leave.
     void skip(int n, const float* in);
 
+    // Replaces the history with the last historyLength() of these n
+    // samples, as if they had been the last ones pushed.
+    void load(const float* samples, int n);
     // False once a NaN or infinity is in the history.
     bool historyIsFinite() const;
 

@@ -26,13 +26,18 @@ void Saturator::process(int, int count)
     float d = std::isnan(raw) ? 0.03125f : std::clamp(raw, 0.03125f, 1.0f);
     const float g = 32.0f * d;
 
-    if (raw == 0.0f && passThrough(count, in, g))
+    if (raw == 0.0f && passThrough(count, in)) {
+        remember(count, in);
         return;
+    }
+    if (skipped_ > 0)
+        catchUp();
 
     float work[kSubBlock * kFactor];
     up_.upsample(count, in, work);
     TanhShaper::apply(work, count * kFactor, g, shaperKernel);
     down_.downsample(count, work, output);
+    remember(count, in);
 
     // The blend uses the raw drive, so "Drive" 0 passes the input untouched.
     // A non-finite drive would make every sample NaN; it blends with the
@@ -44,30 +49,51 @@ void Saturator::process(int, int count)
 }
 
 // At "Drive" 0 the blend is 1 x input + 0 x shaped, which is the input
-// itself whenever the shaped sample is finite, and it is whenever the input
-// is and nothing non-finite is left in the histories (where it would make
-// the shaped sample NaN). Only the resampler histories have to come out as the full path leaves
-// them, so that raising the drive later continues exactly: the up-sampler's
-// holds the last inputs, the down-sampler's the shaped up-sampled values of
-// the last two inputs (8 of the 4x stream), so only those are computed.
-bool Saturator::passThrough(int count, const float* in, float g)
+// itself whenever the shaped sample is finite: whenever the input is and
+// nothing non-finite is left in the histories (where it would make the
+// shaped sample NaN). Then the oversampled path is skipped; only the
+// resampler histories must later come out as the full path would have left
+// them, which catchUp() does from the remembered inputs.
+bool Saturator::passThrough(int count, const float* in)
 {
     float poison = 0.0f;
     for (int j = 0; j < count; ++j)
         poison += in[j] - in[j];
-    if (!(poison == 0.0f) || !up_.historyIsFinite() || !down_.historyIsFinite())
-        return false; // NaN or infinity about: the full path decides
-
-    // The down-sampler's history spans this many inputs.
-    constexpr int kSpan = kTaps / kFactor / kFactor;
-    const int last = count < kSpan ? count : kSpan;
-    float work[kSpan * kFactor];
-    up_.upsampleLast(count, in, last, work);
-    TanhShaper::apply(work, last * kFactor, g, shaperKernel);
-    down_.skip(last * kFactor, work);
+    if (!(poison == 0.0f))
+        return false; // NaN or infinity in the input: the full path decides
+    if (skipped_ == 0 && (!up_.historyIsFinite() || !down_.historyIsFinite()))
+        return false;
+    skipped_ = std::min(skipped_ + count, static_cast<int>(kSpan));
     for (int j = 0; j < count; ++j)
         output[j] = in[j];
     return true;
+}
+
+void Saturator::remember(int count, const float* in)
+{
+    if (count >= kRecent) {
+        std::copy(in + count - kRecent, in + count, recent_);
+    } else {
+        std::copy(recent_ + count, recent_ + kRecent, recent_);
+        std::copy(in, in + count, recent_ + kRecent - count);
+    }
+}
+
+// The up-sampler's history holds the last inputs; the down-sampler's the
+// shaped up-sampled values of the last kSpan inputs. Of those, the ones that
+// came from skipped samples are computed now, at the drive the skipped
+// blocks had (0, which shapes with gain 1).
+void Saturator::catchUp()
+{
+    const int k = skipped_;
+    const int length = up_.historyLength();
+    // The history as it stood before the last k inputs, then those inputs.
+    up_.load(recent_ + kRecent - k - length, length);
+    float work[kSpan * kFactor];
+    up_.upsampleLast(k, recent_ + kRecent - k, k, work);
+    TanhShaper::apply(work, k * kFactor, 32.0f * 0.03125f, shaperKernel);
+    down_.skip(k * kFactor, work);
+    skipped_ = 0;
 }
 
 } // namespace Vorn
