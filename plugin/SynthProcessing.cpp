@@ -13,6 +13,53 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
+namespace {
+
+// Decaying states (the delay's and chorus's recirculating lines, the phaser
+// sections, the filters) pass through the subnormal range on their way to
+// silence, where every operation on them can cost many times the usual. A
+// block is rendered with subnormal results flushed to zero and subnormal
+// operands read as zero, and the host's own floating-point mode is put back
+// afterwards. The difference is below 1.2e-38 per value.
+class FlushSubnormals {
+public:
+#if defined(__SSE2__)
+    FlushSubnormals() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFlushToZero | denormalsAreZero()); }
+    ~FlushSubnormals() { _mm_setcsr(saved_); }
+#endif
+    FlushSubnormals(const FlushSubnormals&) = delete;
+    FlushSubnormals& operator=(const FlushSubnormals&) = delete;
+
+private:
+#if defined(__SSE2__)
+    static constexpr unsigned kFlushToZero = 0x8000;
+    static constexpr unsigned kDenormalsAreZero = 0x0040;
+
+    // The first processors with SSE lack the DAZ bit, and setting it there
+    // faults; the mask that FXSAVE reports tells (0 means the default mask,
+    // without DAZ).
+    __attribute__((target("fxsr"))) static unsigned denormalsAreZero()
+    {
+        static const unsigned bit = [] {
+            alignas(16) unsigned char area[512] = {};
+            __builtin_ia32_fxsave(area);
+            unsigned mask = 0;
+            std::memcpy(&mask, area + 28, sizeof mask);
+            return mask & kDenormalsAreZero;
+        }();
+        return bit;
+    }
+
+    unsigned saved_;
+#endif
+};
+
+} // namespace
+
 VstInt32 Synth::processEvents(VstEvents* events)
 {
     audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
@@ -50,6 +97,7 @@ void Synth::playQueuedNotes()
 
 void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
 {
+    const FlushSubnormals flush;
     audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     reclaimer_.enter();
     playQueuedNotes();
