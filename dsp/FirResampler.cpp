@@ -144,6 +144,119 @@ __attribute__((target("avx2"))) int downAvx2(const float* c, const float* x, int
     return i;
 }
 
+// The planar kernels. Phase j of up-sampled sample t adds its terms
+// k = 0..7 (x[t - 7], then x[t], x[t - 1], ..., x[t - 6]) from 0 in that
+// order and scales by 4, as upSse2 does in its lanes; here the lanes are
+// consecutive samples of one phase, so no shuffling is needed.
+constexpr int kUpOffset[kLength] = {-7, 0, -1, -2, -3, -4, -5, -6};
+
+inline float upScalar(const float* c, const float* x, int j, int t)
+{
+    float s = 0.0f;
+    for (int k = 0; k < kLength; ++k)
+        s += c[j + kLanes * k] * x[t + kUpOffset[k]];
+    return 4.0f * s;
+}
+
+int upPlanarSse2(const float* c, const float* x, int from, int n, float* planes)
+{
+    int t = from;
+    for (int j = 0; j < kLanes; ++j) {
+        for (t = from; t + 4 <= n; t += 4) {
+            __m128 s = _mm_setzero_ps();
+            for (int k = 0; k < kLength; ++k)
+                s = _mm_add_ps(s, _mm_mul_ps(_mm_set1_ps(c[j + kLanes * k]), _mm_loadu_ps(x + t + kUpOffset[k])));
+            _mm_storeu_ps(planes + j * n + t, _mm_mul_ps(_mm_set1_ps(4.0f), s));
+        }
+    }
+    return t;
+}
+
+__attribute__((target("avx2"))) int upPlanarAvx2(const float* c, const float* x, int n, float* planes)
+{
+    int t = 0;
+    for (int j = 0; j < kLanes; ++j) {
+        for (t = 0; t + 8 <= n; t += 8) {
+            __m256 s = _mm256_setzero_ps();
+            for (int k = 0; k < kLength; ++k)
+                s = _mm256_add_ps(s, _mm256_mul_ps(_mm256_set1_ps(c[j + kLanes * k]),
+                                                   _mm256_loadu_ps(x + t + kUpOffset[k])));
+            _mm256_storeu_ps(planes + j * n + t, _mm256_mul_ps(_mm256_set1_ps(4.0f), s));
+        }
+    }
+    return t;
+}
+
+// Down-sampling: after pushing stream sample 4i + j, phase j's term k reads
+// stream sample 4i + d with d = j - 7 for k = 0 and d = j + 1 - k otherwise.
+// q[r] holds phase plane r behind two samples of history, so stream sample
+// 4i + d is q[d mod 4][i + floor(d / 4) + 2]. Each output adds the phase
+// sums 0..3 from 0 and scales by 4, as downSse2 does.
+struct DownTerm {
+    int plane;
+    int offset;
+};
+
+constexpr DownTerm downTerm(int j, int k)
+{
+    const int d = k == 0 ? j - 7 : j + 1 - k;
+    const int r = ((d % kLanes) + kLanes) % kLanes;
+    return {r, (d - r) / kLanes + 2};
+}
+
+constexpr int kPlaneLength = 2 + 16;
+
+inline float downScalar(const float* c, const float (*q)[kPlaneLength], int i)
+{
+    float total = 0.0f;
+    for (int j = 0; j < kLanes; ++j) {
+        float s = 0.0f;
+        for (int k = 0; k < kLength; ++k) {
+            const DownTerm term = downTerm(j, k);
+            s += c[j + kLanes * k] * q[term.plane][i + term.offset];
+        }
+        total += s;
+    }
+    return 4.0f * total;
+}
+
+int downPlanarSse2(const float* c, const float (*q)[kPlaneLength], int from, int n, float* out)
+{
+    int i = from;
+    for (; i + 4 <= n; i += 4) {
+        __m128 total = _mm_setzero_ps();
+        for (int j = 0; j < kLanes; ++j) {
+            __m128 s = _mm_setzero_ps();
+            for (int k = 0; k < kLength; ++k) {
+                const DownTerm term = downTerm(j, k);
+                s = _mm_add_ps(s, _mm_mul_ps(_mm_set1_ps(c[j + kLanes * k]), _mm_loadu_ps(&q[term.plane][i + term.offset])));
+            }
+            total = _mm_add_ps(total, s);
+        }
+        _mm_storeu_ps(out + i, _mm_mul_ps(_mm_set1_ps(4.0f), total));
+    }
+    return i;
+}
+
+__attribute__((target("avx2"))) int downPlanarAvx2(const float* c, const float (*q)[kPlaneLength], int n, float* out)
+{
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256 total = _mm256_setzero_ps();
+        for (int j = 0; j < kLanes; ++j) {
+            __m256 s = _mm256_setzero_ps();
+            for (int k = 0; k < kLength; ++k) {
+                const DownTerm term = downTerm(j, k);
+                s = _mm256_add_ps(s, _mm256_mul_ps(_mm256_set1_ps(c[j + kLanes * k]),
+                                                   _mm256_loadu_ps(&q[term.plane][i + term.offset])));
+            }
+            total = _mm256_add_ps(total, s);
+        }
+        _mm256_storeu_ps(out + i, _mm256_mul_ps(_mm256_set1_ps(4.0f), total));
+    }
+    return i;
+}
+
 } // namespace
 
 // Lays out the seven samples before the block, oldest first, followed by the
@@ -201,7 +314,49 @@ bool FirResampler::downsampleByFour(int n, const float* in, float* out)
     rewind(in, kLanes * n);
     return true;
 }
+bool FirResampler::hasPlanarForm() const
+{
+    return factor_ == kLanes && historyLength_ == kLength && taps_ == kLanes * kLength;
+}
+
+void FirResampler::upsamplePlanar(int n, const float* in, float* planes)
+{
+    float line[kLength - 1 + 16];
+    const float* x = unroll(line, in, n);
+    int t = cpuHasAvx2() ? upPlanarAvx2(coefficients_, x, n, planes) : 0;
+    t = upPlanarSse2(coefficients_, x, t, n, planes);
+    for (int j = 0; j < kLanes; ++j)
+        for (int v = t; v < n; ++v)
+            planes[j * n + v] = upScalar(coefficients_, x, j, v);
+    rewind(in, n);
+}
+
+void FirResampler::downsamplePlanar(int n, const float* planes, float* out)
+{
+    // The seven stream samples before the block, oldest first, go behind
+    // the planes: stream sample -7 + m is history slot (position + 1 + m).
+    float q[kLanes][kPlaneLength];
+    for (int m = -8; m < 0; ++m) {
+        const float value = m == -8 ? 0.0f : history_[static_cast<std::size_t>((position_ + 8 + m) % kLength)];
+        const int r = (m + 8) % kLanes;
+        q[r][(m + 8) / kLanes] = value;
+    }
+    for (int r = 0; r < kLanes; ++r)
+        std::memcpy(&q[r][2], planes + r * n, sizeof(float) * static_cast<std::size_t>(n));
+    int i = cpuHasAvx2() ? downPlanarAvx2(coefficients_, q, n, out) : 0;
+    i = downPlanarSse2(coefficients_, q, i, n, out);
+    for (; i < n; ++i)
+        out[i] = downScalar(coefficients_, q, i);
+    // The history keeps the last eight stream samples.
+    const int first = 4 * n > kLength ? 4 * n - kLength : 0;
+    position_ = (position_ + first) % kLength;
+    for (int t = first; t < 4 * n; ++t)
+        push(q[t % kLanes][t / kLanes + 2]);
+}
 #else
+bool FirResampler::hasPlanarForm() const { return false; }
+void FirResampler::upsamplePlanar(int, const float*, float*) {}
+void FirResampler::downsamplePlanar(int, const float*, float*) {}
 bool FirResampler::upsampleLastByFour(int, const float*, int, float*) { return false; }
 bool FirResampler::upsampleByFour(int, const float*, float*) { return false; }
 bool FirResampler::downsampleByFour(int, const float*, float*) { return false; }

@@ -22,6 +22,16 @@ public:
     // Reads factor * n samples and writes n.
     void downsample(int n, const float* in, float* out);
 
+    // The same two operations with the factor * n up-sampled samples stored
+    // phase by phase rather than interleaved: sample factor * t + j of the
+    // stream lives at planes[j * n + t]. Every result and the histories are
+    // those of upsample() and downsample() to the bit. Only the saturator's
+    // shape (factor 4, 32 taps, n <= 16) has this form; hasPlanarForm()
+    // tells.
+    bool hasPlanarForm() const;
+    void upsamplePlanar(int n, const float* in, float* planes);
+    void downsamplePlanar(int n, const float* planes, float* out);
+
     // Takes n samples into the history as upsample() does, but writes only
     // the factor * last outputs of the final `last` samples (last <= n), the
     // same to the bit as upsample() would.

@@ -33,10 +33,19 @@ void Saturator::process(int, int count)
     if (skipped_ > 0)
         catchUp();
 
+    // The shaper works sample by sample, so the up-sampled stream can stay
+    // in the resamplers' phase-by-phase order, which saves them shuffling.
     float work[kSubBlock * kFactor];
-    up_.upsample(count, in, work);
+    const bool planar = up_.hasPlanarForm() && down_.hasPlanarForm() && count <= kSubBlock;
+    if (planar)
+        up_.upsamplePlanar(count, in, work);
+    else
+        up_.upsample(count, in, work);
     TanhShaper::apply(work, count * kFactor, g, shaperKernel);
-    down_.downsample(count, work, output);
+    if (planar)
+        down_.downsamplePlanar(count, work, output);
+    else
+        down_.downsample(count, work, output);
     remember(count, in);
 
     // The blend uses the raw drive, so "Drive" 0 passes the input untouched.
