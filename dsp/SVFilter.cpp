@@ -139,7 +139,12 @@ void SVFilter::process(int, int count)
     double c = (0.5 * a + cutoffSmoothed) * 0.25;
     if (c > 0.25)
         c = 0.25;
-    double f = std::sin(kPi * c);
+    // The sine is costly and the cutoff often holds still.
+    if (!(c == lastCutoff_)) {
+        lastSine_ = std::sin(kPi * c);
+        lastCutoff_ = c;
+    }
+    double f = lastSine_;
     // A NaN cutoff or modulation, or a cutoff of -inf, has no frequency:
     // hold the filter still instead of filling the state with NaN.
     if (!std::isfinite(f))
