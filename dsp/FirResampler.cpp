@@ -158,16 +158,22 @@ inline float upScalar(const float* c, const float* x, int j, int t)
     return 4.0f * s;
 }
 
+// The four phases are summed side by side (each in its own order), so the
+// additions of one phase need not wait on each other's latency in turn.
 int upPlanarSse2(const float* c, const float* x, int from, int n, float* planes)
 {
     int t = from;
-    for (int j = 0; j < kLanes; ++j) {
-        for (t = from; t + 4 <= n; t += 4) {
-            __m128 s = _mm_setzero_ps();
-            for (int k = 0; k < kLength; ++k)
-                s = _mm_add_ps(s, _mm_mul_ps(_mm_set1_ps(c[j + kLanes * k]), _mm_loadu_ps(x + t + kUpOffset[k])));
-            _mm_storeu_ps(planes + j * n + t, _mm_mul_ps(_mm_set1_ps(4.0f), s));
+    for (; t + 4 <= n; t += 4) {
+        __m128 s[kLanes] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+#pragma GCC unroll 8
+        for (int k = 0; k < kLength; ++k) {
+            const __m128 term = _mm_loadu_ps(x + t + kUpOffset[k]);
+#pragma GCC unroll 4
+            for (int j = 0; j < kLanes; ++j)
+                s[j] = _mm_add_ps(s[j], _mm_mul_ps(_mm_set1_ps(c[j + kLanes * k]), term));
         }
+        for (int j = 0; j < kLanes; ++j)
+            _mm_storeu_ps(planes + j * n + t, _mm_mul_ps(_mm_set1_ps(4.0f), s[j]));
     }
     return t;
 }
@@ -175,14 +181,17 @@ int upPlanarSse2(const float* c, const float* x, int from, int n, float* planes)
 __attribute__((target("avx2"))) int upPlanarAvx2(const float* c, const float* x, int n, float* planes)
 {
     int t = 0;
-    for (int j = 0; j < kLanes; ++j) {
-        for (t = 0; t + 8 <= n; t += 8) {
-            __m256 s = _mm256_setzero_ps();
-            for (int k = 0; k < kLength; ++k)
-                s = _mm256_add_ps(s, _mm256_mul_ps(_mm256_set1_ps(c[j + kLanes * k]),
-                                                   _mm256_loadu_ps(x + t + kUpOffset[k])));
-            _mm256_storeu_ps(planes + j * n + t, _mm256_mul_ps(_mm256_set1_ps(4.0f), s));
+    for (; t + 8 <= n; t += 8) {
+        __m256 s[kLanes] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+#pragma GCC unroll 8
+        for (int k = 0; k < kLength; ++k) {
+            const __m256 term = _mm256_loadu_ps(x + t + kUpOffset[k]);
+#pragma GCC unroll 4
+            for (int j = 0; j < kLanes; ++j)
+                s[j] = _mm256_add_ps(s[j], _mm256_mul_ps(_mm256_set1_ps(c[j + kLanes * k]), term));
         }
+        for (int j = 0; j < kLanes; ++j)
+            _mm256_storeu_ps(planes + j * n + t, _mm256_mul_ps(_mm256_set1_ps(4.0f), s[j]));
     }
     return t;
 }
@@ -206,13 +215,25 @@ constexpr DownTerm downTerm(int j, int k)
 
 constexpr int kPlaneLength = 2 + 16;
 
+// Where term k of phase j is read: plane j * kLength + k, then offset.
+struct DownTable {
+    DownTerm term[kLanes * kLength];
+    constexpr DownTable() : term{}
+    {
+        for (int j = 0; j < kLanes; ++j)
+            for (int k = 0; k < kLength; ++k)
+                term[j * kLength + k] = downTerm(j, k);
+    }
+};
+constexpr DownTable kDown{};
+
 inline float downScalar(const float* c, const float (*q)[kPlaneLength], int i)
 {
     float total = 0.0f;
     for (int j = 0; j < kLanes; ++j) {
         float s = 0.0f;
         for (int k = 0; k < kLength; ++k) {
-            const DownTerm term = downTerm(j, k);
+            const DownTerm term = kDown.term[j * kLength + k];
             s += c[j + kLanes * k] * q[term.plane][i + term.offset];
         }
         total += s;
@@ -224,15 +245,18 @@ int downPlanarSse2(const float* c, const float (*q)[kPlaneLength], int from, int
 {
     int i = from;
     for (; i + 4 <= n; i += 4) {
-        __m128 total = _mm_setzero_ps();
-        for (int j = 0; j < kLanes; ++j) {
-            __m128 s = _mm_setzero_ps();
-            for (int k = 0; k < kLength; ++k) {
-                const DownTerm term = downTerm(j, k);
-                s = _mm_add_ps(s, _mm_mul_ps(_mm_set1_ps(c[j + kLanes * k]), _mm_loadu_ps(&q[term.plane][i + term.offset])));
+        __m128 s[kLanes] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+#pragma GCC unroll 8
+        for (int k = 0; k < kLength; ++k) {
+#pragma GCC unroll 4
+            for (int j = 0; j < kLanes; ++j) {
+                const DownTerm term = kDown.term[j * kLength + k];
+                s[j] = _mm_add_ps(s[j], _mm_mul_ps(_mm_set1_ps(c[j + kLanes * k]), _mm_loadu_ps(&q[term.plane][i + term.offset])));
             }
-            total = _mm_add_ps(total, s);
         }
+        __m128 total = _mm_setzero_ps();
+        for (int j = 0; j < kLanes; ++j)
+            total = _mm_add_ps(total, s[j]);
         _mm_storeu_ps(out + i, _mm_mul_ps(_mm_set1_ps(4.0f), total));
     }
     return i;
@@ -242,16 +266,19 @@ __attribute__((target("avx2"))) int downPlanarAvx2(const float* c, const float (
 {
     int i = 0;
     for (; i + 8 <= n; i += 8) {
-        __m256 total = _mm256_setzero_ps();
-        for (int j = 0; j < kLanes; ++j) {
-            __m256 s = _mm256_setzero_ps();
-            for (int k = 0; k < kLength; ++k) {
-                const DownTerm term = downTerm(j, k);
-                s = _mm256_add_ps(s, _mm256_mul_ps(_mm256_set1_ps(c[j + kLanes * k]),
-                                                   _mm256_loadu_ps(&q[term.plane][i + term.offset])));
+        __m256 s[kLanes] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+#pragma GCC unroll 8
+        for (int k = 0; k < kLength; ++k) {
+#pragma GCC unroll 4
+            for (int j = 0; j < kLanes; ++j) {
+                const DownTerm term = kDown.term[j * kLength + k];
+                s[j] = _mm256_add_ps(s[j], _mm256_mul_ps(_mm256_set1_ps(c[j + kLanes * k]),
+                                                         _mm256_loadu_ps(&q[term.plane][i + term.offset])));
             }
-            total = _mm256_add_ps(total, s);
         }
+        __m256 total = _mm256_setzero_ps();
+        for (int j = 0; j < kLanes; ++j)
+            total = _mm256_add_ps(total, s[j]);
         _mm256_storeu_ps(out + i, _mm256_mul_ps(_mm256_set1_ps(4.0f), total));
     }
     return i;
