@@ -6,6 +6,9 @@
 // by the other work on the machine): the time column is that run's thread
 // CPU time, "rtf" how many times faster than real time it ran and
 // "cpuPerSec" the CPU time spent per second of audio.
+//
+// TARVEL_BENCH_PLUGIN names another build of the plug-in to measure instead
+// of this tree's (to compare two versions under the same conditions).
 
 #include "host/MidiFile.h"
 #include "host/Schedule.h"
@@ -17,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <limits>
@@ -79,6 +83,12 @@ const Song& song()
     return loaded;
 }
 
+std::string pluginPath()
+{
+    const char* other = std::getenv("TARVEL_BENCH_PLUGIN");
+    return other != nullptr && *other != '\0' ? other : TARVEL_PLUGIN_PATH;
+}
+
 double threadSeconds()
 {
     timespec t{};
@@ -89,7 +99,7 @@ double threadSeconds()
 // One plug-in instance with the host side of a render.
 class Session {
 public:
-    Session()
+    Session() : host_(pluginPath())
     {
         if (!host_.start(static_cast<float>(kRate), kBlock))
             throw std::runtime_error("Tarvel.so did not start: " + host_.error);
