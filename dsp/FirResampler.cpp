@@ -213,7 +213,7 @@ constexpr DownTerm downTerm(int j, int k)
     return {r, (d - r) / kLanes + 2};
 }
 
-constexpr int kPlaneLength = 2 + 16;
+constexpr int kPlaneLength = 2 + FirResampler::kPlanarBlock;
 
 // Where term k of phase j is read: plane j * kLength + k, then offset.
 struct DownTable {
@@ -341,14 +341,17 @@ bool FirResampler::downsampleByFour(int n, const float* in, float* out)
     rewind(in, kLanes * n);
     return true;
 }
-bool FirResampler::hasPlanarForm() const
+bool FirResampler::planarFits(int n) const
 {
-    return factor_ == kLanes && historyLength_ == kLength && taps_ == kLanes * kLength;
+    return factor_ == kLanes && historyLength_ == kLength && taps_ == kLanes * kLength && n >= 0
+        && n <= kPlanarBlock;
 }
 
 void FirResampler::upsamplePlanar(int n, const float* in, float* planes)
 {
-    float line[kLength - 1 + 16];
+    if (!planarFits(n))
+        return;
+    float line[kLength - 1 + kPlanarBlock];
     const float* x = unroll(line, in, n);
     int t = cpuHasAvx2() ? upPlanarAvx2(coefficients_, x, n, planes) : 0;
     t = upPlanarSse2(coefficients_, x, t, n, planes);
@@ -360,6 +363,8 @@ void FirResampler::upsamplePlanar(int n, const float* in, float* planes)
 
 void FirResampler::downsamplePlanar(int n, const float* planes, float* out)
 {
+    if (!planarFits(n))
+        return;
     // The seven stream samples before the block, oldest first, go behind
     // the planes: stream sample -7 + m is history slot (position + 1 + m).
     float q[kLanes][kPlaneLength];
@@ -381,7 +386,7 @@ void FirResampler::downsamplePlanar(int n, const float* planes, float* out)
         push(q[t % kLanes][t / kLanes + 2]);
 }
 #else
-bool FirResampler::hasPlanarForm() const { return false; }
+bool FirResampler::planarFits(int) const { return false; }
 void FirResampler::upsamplePlanar(int, const float*, float*) {}
 void FirResampler::downsamplePlanar(int, const float*, float*) {}
 bool FirResampler::upsampleLastByFour(int, const float*, int, float*) { return false; }

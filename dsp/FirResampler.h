@@ -26,9 +26,10 @@ public:
     // phase by phase rather than interleaved: sample factor * t + j of the
     // stream lives at planes[j * n + t]. Every result and the histories are
     // those of upsample() and downsample() to the bit. Only the saturator's
-    // shape (factor 4, 32 taps, n <= 16) has this form; hasPlanarForm()
-    // tells.
-    bool hasPlanarForm() const;
+    // shape (factor 4, 32 taps) has this form, for n up to kPlanarBlock;
+    // planarFits(n) tells. Other calls change nothing.
+    static constexpr int kPlanarBlock = 16;
+    bool planarFits(int n) const;
     void upsamplePlanar(int n, const float* in, float* planes);
     void downsamplePlanar(int n, const float* planes, float* out);
 

@@ -36,7 +36,7 @@ void Saturator::process(int, int count)
     // The shaper works sample by sample, so the up-sampled stream can stay
     // in the resamplers' phase-by-phase order, which saves them shuffling.
     float work[kSubBlock * kFactor];
-    const bool planar = up_.hasPlanarForm() && down_.hasPlanarForm() && count <= kSubBlock;
+    const bool planar = up_.planarFits(count) && down_.planarFits(count);
     if (planar)
         up_.upsamplePlanar(count, in, work);
     else
