@@ -1,7 +1,7 @@
 #!/bin/sh
 # Renders bench/song.mid through Tarvel ("light" and "heavy") and through
 # Debian's amsynth with the command-line host, in one run, and compares the
-# CPU time each render takes (user + system, the fastest of three).
+# CPU time each render takes (user + system, the fastest of five).
 #
 # Usage: bench/compare_amsynth.sh [BUILD_DIR] [AMSYNTH.so]
 #
@@ -18,7 +18,7 @@ amsynth=${2:-/usr/lib/vst/amsynth_vst.so}
 host=$build/tarvel-host
 tarvel=$build/Tarvel.so
 song=$here/song.mid
-runs=3
+runs=5
 
 for f in "$host" "$tarvel" "$amsynth" "$song"; do
     [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
@@ -39,29 +39,33 @@ heavy="--set Osc1Position=0.3 --set Osc2Position=0.6 --set Osc2Coarse=0.75 --set
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Prints the least user + system CPU seconds of $runs renders.
+# Prints the user + system CPU seconds of one render.
 cpu() {
-    best=""
-    i=0
-    while [ $i -lt $runs ]; do
-        /usr/bin/time -f "%U %S" -o "$work/time" "$host" render --quiet --tail 0 --format 16 "$@" \
-            -o "$work/out.wav" >/dev/null
-        t=$(awk '{ printf "%.3f", $1 + $2 }' "$work/time")
-        if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$t
-        fi
-        i=$((i + 1))
-    done
-    echo "$best"
+    /usr/bin/time -f "%U %S" -o "$work/time" "$host" render --quiet --tail 0 --format 16 "$@" \
+        -o "$work/out.wav" >/dev/null
+    awk '{ printf "%.3f", $1 + $2 }' "$work/time"
 }
 
-# shellcheck disable=SC2086 # the settings are meant to split into words
-heavyCpu=$(cpu $heavy "$tarvel" "$song")
-lightCpu=$(cpu "$tarvel" "$song")
-amsynthCpu=$(cpu "$amsynth" "$song")
+least() {
+    if [ -z "$1" ] || awk -v a="$2" -v b="$1" 'BEGIN { exit !(a < b) }'; then echo "$2"; else echo "$1"; fi
+}
 
-awk -v h="$heavyCpu" -v l="$lightCpu" -v a="$amsynthCpu" 'BEGIN {
-    printf "CPU seconds for the 60 s song (fastest of 3 renders):\n"
+# The three renders take turns, so a change in the machine's other load
+# falls on all of them alike; each keeps its fastest run.
+heavyCpu=""
+lightCpu=""
+amsynthCpu=""
+i=0
+while [ $i -lt $runs ]; do
+    # shellcheck disable=SC2086 # the settings are meant to split into words
+    heavyCpu=$(least "$heavyCpu" "$(cpu $heavy "$tarvel" "$song")")
+    lightCpu=$(least "$lightCpu" "$(cpu "$tarvel" "$song")")
+    amsynthCpu=$(least "$amsynthCpu" "$(cpu "$amsynth" "$song")")
+    i=$((i + 1))
+done
+
+awk -v n="$runs" -v h="$heavyCpu" -v l="$lightCpu" -v a="$amsynthCpu" 'BEGIN {
+    printf "CPU seconds for the 60 s song (fastest of %d renders each):\n", n
     printf "  Tarvel heavy  %7.3f s   real-time factor %6.1f\n", h, 60 / h
     printf "  Tarvel light  %7.3f s   real-time factor %6.1f\n", l, 60 / l
     printf "  amsynth       %7.3f s   real-time factor %6.1f\n", a, 60 / a
