@@ -5,10 +5,14 @@
 
 #include "dsp/Saturator.h"
 #include "dsp/Summer.h"
+#include "dsp/TanhShaper.h"
 #include "dsp/Voice.h"
+
+#include <cmath>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -77,8 +81,32 @@ void BM_SummerSixVoices(benchmark::State& state)
     perSample(state);
 }
 
+// The shaper's kernels over one oversampled sub-block (64 samples); the
+// per_sample column is per oversampled sample.
+void shaper(benchmark::State& state, TanhShaper::Kernel kernel)
+{
+    float in[64], work[64];
+    for (int i = 0; i < 64; ++i)
+        in[i] = 0.9f * std::sin(0.37f * static_cast<float>(i));
+    for (auto _ : state) {
+        std::copy(in, in + 64, work);
+        TanhShaper::apply(work, 64, 16.0f, kernel);
+        benchmark::DoNotOptimize(work);
+        benchmark::ClobberMemory();
+    }
+    state.counters["per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * 64,
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_ShaperSse2(benchmark::State& state) { shaper(state, TanhShaper::Kernel::Sse2); }
+void BM_ShaperAvx2(benchmark::State& state) { shaper(state, TanhShaper::Kernel::Avx2); }
+void BM_ShaperAvx512(benchmark::State& state) { shaper(state, TanhShaper::Kernel::Avx512); }
+
 } // namespace
 
+BENCHMARK(BM_ShaperSse2);
+BENCHMARK(BM_ShaperAvx2);
+BENCHMARK(BM_ShaperAvx512);
 BENCHMARK(BM_SaturatorDriveZero);
 BENCHMARK(BM_SaturatorDriven);
 BENCHMARK(BM_SaturatorDriveSwitching);
