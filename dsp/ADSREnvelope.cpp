@@ -72,38 +72,60 @@ void ADSREnvelope::process(int sampleRate, int count)
     // the same as reading it on every decay frame.
     const float sustain = sustainLevel(*sustain_);
 
+    // Frame by frame as the stages dictate, but each stage runs in a loop of
+    // its own until it ends or the block does: the held stages (sustain,
+    // idle) then only fill the block.
     float level = level_;
     int stage = stage_;
-    for (int frame = 0; frame < count; ++frame) {
+    int frame = 0;
+    while (frame < count) {
         switch (stage) {
         case kAttack:
-            level += attackStep;
-            if (level >= 1.0f) {
-                level = 1.0f;
-                stage = kDecay;
+            while (frame < count) {
+                level += attackStep;
+                if (level >= 1.0f) {
+                    level = 1.0f;
+                    stage = kDecay;
+                    output[frame++] = level;
+                    break;
+                }
+                output[frame++] = level;
             }
             break;
         case kDecay:
-            level -= decayStep;
-            if (sustain >= level) {
-                level = sustain;
-                stage = kSustain;
+            while (frame < count) {
+                level -= decayStep;
+                if (sustain >= level) {
+                    level = sustain;
+                    stage = kSustain;
+                    output[frame++] = level;
+                    break;
+                }
+                output[frame++] = level;
             }
             break;
         case kSustain:
+            for (; frame < count; ++frame)
+                output[frame] = level;
             break;
         case kRelease:
-            level -= releaseStep;
-            if (level < 0.0f) {
-                level = 0.0f;
-                stage = kIdle;
+            while (frame < count) {
+                level -= releaseStep;
+                if (level < 0.0f) {
+                    level = 0.0f;
+                    stage = kIdle;
+                    output[frame++] = level;
+                    break;
+                }
+                output[frame++] = level;
             }
             break;
         default:
             level = 0.0f;
+            for (; frame < count; ++frame)
+                output[frame] = level;
             break;
         }
-        output[frame] = level;
     }
     level_ = level;
     stage_ = stage;

@@ -18,4 +18,30 @@ inline bool cpuHasAvx2()
 #endif
 }
 
+inline bool cpuHasAvx512()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
+inline bool cpuHasSse41()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("sse4.1") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
 } // namespace Vorn

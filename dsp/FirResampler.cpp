@@ -144,6 +144,146 @@ __attribute__((target("avx2"))) int downAvx2(const float* c, const float* x, int
     return i;
 }
 
+// The planar kernels. Phase j of up-sampled sample t adds its terms
+// k = 0..7 (x[t - 7], then x[t], x[t - 1], ..., x[t - 6]) from 0 in that
+// order and scales by 4, as upSse2 does in its lanes; here the lanes are
+// consecutive samples of one phase, so no shuffling is needed.
+constexpr int kUpOffset[kLength] = {-7, 0, -1, -2, -3, -4, -5, -6};
+
+inline float upScalar(const float* c, const float* x, int j, int t)
+{
+    float s = 0.0f;
+    for (int k = 0; k < kLength; ++k)
+        s += c[j + kLanes * k] * x[t + kUpOffset[k]];
+    return 4.0f * s;
+}
+
+// The four phases are summed side by side (each in its own order), so the
+// additions of one phase need not wait on each other's latency in turn.
+int upPlanarSse2(const float* c, const float* x, int from, int n, float* planes)
+{
+    int t = from;
+    for (; t + 4 <= n; t += 4) {
+        __m128 s[kLanes] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+#pragma GCC unroll 8
+        for (int k = 0; k < kLength; ++k) {
+            const __m128 term = _mm_loadu_ps(x + t + kUpOffset[k]);
+#pragma GCC unroll 4
+            for (int j = 0; j < kLanes; ++j)
+                s[j] = _mm_add_ps(s[j], _mm_mul_ps(_mm_set1_ps(c[j + kLanes * k]), term));
+        }
+        for (int j = 0; j < kLanes; ++j)
+            _mm_storeu_ps(planes + j * n + t, _mm_mul_ps(_mm_set1_ps(4.0f), s[j]));
+    }
+    return t;
+}
+
+__attribute__((target("avx2"))) int upPlanarAvx2(const float* c, const float* x, int n, float* planes)
+{
+    int t = 0;
+    for (; t + 8 <= n; t += 8) {
+        __m256 s[kLanes] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+#pragma GCC unroll 8
+        for (int k = 0; k < kLength; ++k) {
+            const __m256 term = _mm256_loadu_ps(x + t + kUpOffset[k]);
+#pragma GCC unroll 4
+            for (int j = 0; j < kLanes; ++j)
+                s[j] = _mm256_add_ps(s[j], _mm256_mul_ps(_mm256_set1_ps(c[j + kLanes * k]), term));
+        }
+        for (int j = 0; j < kLanes; ++j)
+            _mm256_storeu_ps(planes + j * n + t, _mm256_mul_ps(_mm256_set1_ps(4.0f), s[j]));
+    }
+    return t;
+}
+
+// Down-sampling: after pushing stream sample 4i + j, phase j's term k reads
+// stream sample 4i + d with d = j - 7 for k = 0 and d = j + 1 - k otherwise.
+// q[r] holds phase plane r behind two samples of history, so stream sample
+// 4i + d is q[d mod 4][i + floor(d / 4) + 2]. Each output adds the phase
+// sums 0..3 from 0 and scales by 4, as downSse2 does.
+struct DownTerm {
+    int plane;
+    int offset;
+};
+
+constexpr DownTerm downTerm(int j, int k)
+{
+    const int d = k == 0 ? j - 7 : j + 1 - k;
+    const int r = ((d % kLanes) + kLanes) % kLanes;
+    return {r, (d - r) / kLanes + 2};
+}
+
+constexpr int kPlaneLength = 2 + FirResampler::kPlanarBlock;
+
+// Where term k of phase j is read: plane j * kLength + k, then offset.
+struct DownTable {
+    DownTerm term[kLanes * kLength];
+    constexpr DownTable() : term{}
+    {
+        for (int j = 0; j < kLanes; ++j)
+            for (int k = 0; k < kLength; ++k)
+                term[j * kLength + k] = downTerm(j, k);
+    }
+};
+constexpr DownTable kDown{};
+
+inline float downScalar(const float* c, const float (*q)[kPlaneLength], int i)
+{
+    float total = 0.0f;
+    for (int j = 0; j < kLanes; ++j) {
+        float s = 0.0f;
+        for (int k = 0; k < kLength; ++k) {
+            const DownTerm term = kDown.term[j * kLength + k];
+            s += c[j + kLanes * k] * q[term.plane][i + term.offset];
+        }
+        total += s;
+    }
+    return 4.0f * total;
+}
+
+int downPlanarSse2(const float* c, const float (*q)[kPlaneLength], int from, int n, float* out)
+{
+    int i = from;
+    for (; i + 4 <= n; i += 4) {
+        __m128 s[kLanes] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+#pragma GCC unroll 8
+        for (int k = 0; k < kLength; ++k) {
+#pragma GCC unroll 4
+            for (int j = 0; j < kLanes; ++j) {
+                const DownTerm term = kDown.term[j * kLength + k];
+                s[j] = _mm_add_ps(s[j], _mm_mul_ps(_mm_set1_ps(c[j + kLanes * k]), _mm_loadu_ps(&q[term.plane][i + term.offset])));
+            }
+        }
+        __m128 total = _mm_setzero_ps();
+        for (int j = 0; j < kLanes; ++j)
+            total = _mm_add_ps(total, s[j]);
+        _mm_storeu_ps(out + i, _mm_mul_ps(_mm_set1_ps(4.0f), total));
+    }
+    return i;
+}
+
+__attribute__((target("avx2"))) int downPlanarAvx2(const float* c, const float (*q)[kPlaneLength], int n, float* out)
+{
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256 s[kLanes] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+#pragma GCC unroll 8
+        for (int k = 0; k < kLength; ++k) {
+#pragma GCC unroll 4
+            for (int j = 0; j < kLanes; ++j) {
+                const DownTerm term = kDown.term[j * kLength + k];
+                s[j] = _mm256_add_ps(s[j], _mm256_mul_ps(_mm256_set1_ps(c[j + kLanes * k]),
+                                                         _mm256_loadu_ps(&q[term.plane][i + term.offset])));
+            }
+        }
+        __m256 total = _mm256_setzero_ps();
+        for (int j = 0; j < kLanes; ++j)
+            total = _mm256_add_ps(total, s[j]);
+        _mm256_storeu_ps(out + i, _mm256_mul_ps(_mm256_set1_ps(4.0f), total));
+    }
+    return i;
+}
+
 } // namespace
 
 // Lays out the seven samples before the block, oldest first, followed by the
@@ -177,6 +317,19 @@ bool FirResampler::upsampleByFour(int n, const float* in, float* out)
     return true;
 }
 
+bool FirResampler::upsampleLastByFour(int n, const float* in, int last, float* out)
+{
+    if (factor_ != kLanes || historyLength_ != kLength || n > 64)
+        return false;
+    float line[kLength - 1 + 64];
+    const float* x = unroll(line, in, n);
+    // The kernels read each output's terms relative to its own sample, so
+    // starting the line later gives the same sums.
+    upSse2(coefficients_, x + (n - last), 0, last, out);
+    rewind(in, n);
+    return true;
+}
+
 bool FirResampler::downsampleByFour(int n, const float* in, float* out)
 {
     if (factor_ != kLanes || historyLength_ != kLength || n > 64)
@@ -188,7 +341,55 @@ bool FirResampler::downsampleByFour(int n, const float* in, float* out)
     rewind(in, kLanes * n);
     return true;
 }
+bool FirResampler::planarFits(int n) const
+{
+    return factor_ == kLanes && historyLength_ == kLength && taps_ == kLanes * kLength && n >= 0
+        && n <= kPlanarBlock;
+}
+
+void FirResampler::upsamplePlanar(int n, const float* in, float* planes)
+{
+    if (!planarFits(n))
+        return;
+    float line[kLength - 1 + kPlanarBlock];
+    const float* x = unroll(line, in, n);
+    int t = cpuHasAvx2() ? upPlanarAvx2(coefficients_, x, n, planes) : 0;
+    t = upPlanarSse2(coefficients_, x, t, n, planes);
+    for (int j = 0; j < kLanes; ++j)
+        for (int v = t; v < n; ++v)
+            planes[j * n + v] = upScalar(coefficients_, x, j, v);
+    rewind(in, n);
+}
+
+void FirResampler::downsamplePlanar(int n, const float* planes, float* out)
+{
+    if (!planarFits(n))
+        return;
+    // The seven stream samples before the block, oldest first, go behind
+    // the planes: stream sample -7 + m is history slot (position + 1 + m).
+    float q[kLanes][kPlaneLength];
+    for (int m = -8; m < 0; ++m) {
+        const float value = m == -8 ? 0.0f : history_[static_cast<std::size_t>((position_ + 8 + m) % kLength)];
+        const int r = (m + 8) % kLanes;
+        q[r][(m + 8) / kLanes] = value;
+    }
+    for (int r = 0; r < kLanes; ++r)
+        std::memcpy(&q[r][2], planes + r * n, sizeof(float) * static_cast<std::size_t>(n));
+    int i = cpuHasAvx2() ? downPlanarAvx2(coefficients_, q, n, out) : 0;
+    i = downPlanarSse2(coefficients_, q, i, n, out);
+    for (; i < n; ++i)
+        out[i] = downScalar(coefficients_, q, i);
+    // The history keeps the last eight stream samples.
+    const int first = 4 * n > kLength ? 4 * n - kLength : 0;
+    position_ = (position_ + first) % kLength;
+    for (int t = first; t < 4 * n; ++t)
+        push(q[t % kLanes][t / kLanes + 2]);
+}
 #else
+bool FirResampler::planarFits(int) const { return false; }
+void FirResampler::upsamplePlanar(int, const float*, float*) {}
+void FirResampler::downsamplePlanar(int, const float*, float*) {}
+bool FirResampler::upsampleLastByFour(int, const float*, int, float*) { return false; }
 bool FirResampler::upsampleByFour(int, const float*, float*) { return false; }
 bool FirResampler::downsampleByFour(int, const float*, float*) { return false; }
 #endif
@@ -204,6 +405,52 @@ void FirResampler::upsample(int n, const float* in, float* out)
         for (int j = 0; j < L; ++j)
             out[i * L + j] = gain * phase(j);
     }
+}
+
+void FirResampler::upsampleLast(int n, const float* in, int last, float* out)
+{
+    if (last > n)
+        last = n;
+    if (last < 0)
+        last = 0;
+    if (upsampleLastByFour(n, in, last, out))
+        return;
+    const int L = factor_;
+    const float gain = static_cast<float>(L);
+    for (int i = 0; i < n; ++i) {
+        push(in[i]);
+        if (i >= n - last)
+            for (int j = 0; j < L; ++j)
+                out[(i - (n - last)) * L + j] = gain * phase(j);
+    }
+}
+
+void FirResampler::load(const float* samples, int n)
+{
+    position_ = 0;
+    for (int i = 0; i < historyLength_; ++i)
+        history_[static_cast<std::size_t>(i)] = 0.0f;
+    skip(n, samples);
+}
+
+bool FirResampler::historyIsFinite() const
+{
+    float poison = 0.0f;
+    for (int i = 0; i < historyLength_; ++i)
+        poison += history_[static_cast<std::size_t>(i)] - history_[static_cast<std::size_t>(i)];
+    return poison == 0.0f;
+}
+
+void FirResampler::skip(int n, const float* in)
+{
+    if (historyLength_ == 0)
+        return;
+    // Only the newest historyLength samples survive; the position moves
+    // past the rest as if they had been written.
+    const int first = n > historyLength_ ? n - historyLength_ : 0;
+    position_ = static_cast<int>((static_cast<long long>(position_) + first) % historyLength_);
+    for (int t = first; t < n; ++t)
+        push(in[t]);
 }
 
 void FirResampler::downsample(int n, const float* in, float* out)

@@ -22,6 +22,32 @@ public:
     // Reads factor * n samples and writes n.
     void downsample(int n, const float* in, float* out);
 
+    // The same two operations with the factor * n up-sampled samples stored
+    // phase by phase rather than interleaved: sample factor * t + j of the
+    // stream lives at planes[j * n + t]. Every result and the histories are
+    // those of upsample() and downsample() to the bit. Only the saturator's
+    // shape (factor 4, 32 taps) has this form, for n up to kPlanarBlock;
+    // planarFits(n) tells. Other calls change nothing.
+    static constexpr int kPlanarBlock = 16;
+    bool planarFits(int n) const;
+    void upsamplePlanar(int n, const float* in, float* planes);
+    void downsamplePlanar(int n, const float* planes, float* out);
+
+    // Takes n samples into the history as upsample() does, but writes only
+    // the factor * last outputs of the final `last` samples (last <= n), the
+    // same to the bit as upsample() would.
+    void upsampleLast(int n, const float* in, int last, float* out);
+    // Takes n samples into the history without computing any output: the
+    // history afterwards is what n samples through upsample() or
+    // downsample() leave.
+    void skip(int n, const float* in);
+
+    // Replaces the history with the last historyLength() of these n
+    // samples, as if they had been the last ones pushed.
+    void load(const float* samples, int n);
+    // False once a NaN or infinity is in the history.
+    bool historyIsFinite() const;
+
     int factor() const { return factor_; }
     int historyLength() const { return historyLength_; }
 
@@ -35,6 +61,7 @@ private:
     // shape, which then takes the general path.
     bool upsampleByFour(int n, const float* in, float* out);
     bool downsampleByFour(int n, const float* in, float* out);
+    bool upsampleLastByFour(int n, const float* in, int last, float* out);
     float* unroll(float* line, const float* in, int count) const;
     void rewind(const float* stream, int count);
 

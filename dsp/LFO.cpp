@@ -102,6 +102,22 @@ void LFO::prepare()
 
 uint32_t LFO::increment(int sampleRate) const
 {
+    // The step changes only with these four, which rarely move.
+    const float sync = *sync_;
+    const float speed = *speed_;
+    const float tempo = owner->tempo();
+    if (sampleRate == lastRate_ && sync == lastSync_ && speed == lastSpeed_ && tempo == lastTempo_)
+        return lastIncrement_;
+    lastRate_ = sampleRate;
+    lastSync_ = sync;
+    lastSpeed_ = speed;
+    lastTempo_ = tempo;
+    lastIncrement_ = computeIncrement(sampleRate);
+    return lastIncrement_;
+}
+
+uint32_t LFO::computeIncrement(int sampleRate) const
+{
     float rate;
     if (isOn(*sync_)) {
         const float len = divisionBeats(choice(*speed_, kSyncDivisionCount));

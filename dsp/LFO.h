@@ -33,12 +33,20 @@ public:
 private:
     // The per-frame phase step for the current settings and transport.
     uint32_t increment(int sampleRate) const;
+    uint32_t computeIncrement(int sampleRate) const;
 
     const float* reset_;
     const float* speed_;
     const float* sync_;
     const float* wave_;
     PhaseAccumulator phase_;
+    // The last step and what it was computed from (NaN never matches, so a
+    // NaN setting is worked out afresh each time).
+    mutable int lastRate_ = -1;
+    mutable float lastSync_ = 0.0f;
+    mutable float lastSpeed_ = 0.0f;
+    mutable float lastTempo_ = 0.0f;
+    mutable uint32_t lastIncrement_ = 0;
     const WaveTable* table_;
 };
 

@@ -1,5 +1,6 @@
 #include "dsp/ModMatrix.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -62,6 +63,14 @@ void ModMatrix::addRoute(const char* routeName, Module* source, Module* scaler, 
                          float* destination, float* secondDestination)
 {
     routes_.push_back(ModRoute{routeName, source, destination, secondDestination, nullptr, scaler, scale});
+    addDestination(destination);
+    addDestination(secondDestination);
+}
+
+void ModMatrix::addDestination(float* destination)
+{
+    if (destination != nullptr && std::find(destinations_.begin(), destinations_.end(), destination) == destinations_.end())
+        destinations_.push_back(destination);
 }
 
 void ModMatrix::registerDepths()
@@ -83,11 +92,8 @@ void ModMatrix::process(int, int count)
 {
     // Clear every destination before any route adds, so routes that share a
     // destination are summed.
-    for (ModRoute& route : routes_) {
-        clear(route.destination, count);
-        if (route.secondDestination != nullptr)
-            clear(route.secondDestination, count);
-    }
+    for (float* destination : destinations_)
+        clear(destination, count);
 
     for (ModRoute& route : routes_) {
         if (route.depth == nullptr)

@@ -38,7 +38,12 @@ public:
     const std::vector<ModRoute>& routes() const { return routes_; }
 
 private:
+    void addDestination(float* destination);
+
     std::vector<ModRoute> routes_;
+    // Every destination once, in the order routes first name them: routes
+    // share destinations, and one clear each is enough.
+    std::vector<float*> destinations_;
 };
 
 } // namespace Vorn

@@ -49,9 +49,19 @@ void Oscillator::noteOn(int note_, int)
 
 float Oscillator::frequency(float modulation) const
 {
-    const float c = std::floor(coarseSmoother.value * 48.0f) - 24.0f;
-    const float d = static_cast<float>(static_cast<double>((fineSmoother.value - 0.5f) * 100.0f) * kHundredth);
-    const float p = c + static_cast<float>(note) + d;
+    // The pitch follows from the two smoothed values and the note alone, and
+    // those hold still once the smoothers have settled.
+    const float coarseValue = coarseSmoother.value;
+    const float fineValue = fineSmoother.value;
+    if (!(coarseValue == lastCoarse_ && fineValue == lastFine_ && note == lastNote_)) {
+        const float c = std::floor(coarseValue * 48.0f) - 24.0f;
+        const float d = static_cast<float>(static_cast<double>((fineValue - 0.5f) * 100.0f) * kHundredth);
+        lastPitchSum_ = c + static_cast<float>(note) + d;
+        lastCoarse_ = coarseValue;
+        lastFine_ = fineValue;
+        lastNote_ = note;
+    }
+    const float p = lastPitchSum_;
     if (!(p == lastPitch_)) {
         const float exponent = (p - 69.0f) / 12.0f;
         lastFrequency_ = 440.0f * static_cast<float>(std::pow(2.0, static_cast<double>(exponent)));

@@ -38,6 +38,10 @@ public:
 private:
     // The power of two is the costly step and the pitch rarely changes once
     // the smoothers have settled, so its last result is kept.
+    mutable float lastCoarse_ = std::numeric_limits<float>::quiet_NaN();
+    mutable float lastFine_ = std::numeric_limits<float>::quiet_NaN();
+    mutable uint8_t lastNote_ = 0;
+    mutable float lastPitchSum_ = 0.0f;
     mutable float lastPitch_ = std::numeric_limits<float>::quiet_NaN();
     mutable float lastFrequency_ = 0.0f;
 };

@@ -82,16 +82,30 @@ void Phaser::process(int sampleRate, int count)
     for (AllPass& s : stages_)
         s.coefficient = a;
 
+    // The section states live in locals for the block: kept in the members,
+    // every sample would wait on their stores and reloads.
+    float lastInput[kStageCount];
+    float lastOutput[kStageCount];
+    for (int k = 0; k < kStageCount; ++k) {
+        lastInput[k] = stages_[k].lastInput;
+        lastOutput[k] = stages_[k].lastOutput;
+    }
+    float feedbackSample = feedbackSample_;
     for (int i = 0; i < count; ++i) {
-        float y = feedback * feedbackSample_ + in[i];
-        for (AllPass& s : stages_) {
-            const float out = s.coefficient * y + s.lastInput - s.coefficient * s.lastOutput;
-            s.lastInput = y;
-            s.lastOutput = out;
+        float y = feedback * feedbackSample + in[i];
+        for (int k = 0; k < kStageCount; ++k) {
+            const float out = a * y + lastInput[k] - a * lastOutput[k];
+            lastInput[k] = y;
+            lastOutput[k] = out;
             y = out;
         }
-        feedbackSample_ = y;
+        feedbackSample = y;
         output[i] = in[i] * dry + y * wet;
+    }
+    feedbackSample_ = feedbackSample;
+    for (int k = 0; k < kStageCount; ++k) {
+        stages_[k].lastInput = lastInput[k];
+        stages_[k].lastOutput = lastOutput[k];
     }
 }
 

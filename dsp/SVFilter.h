@@ -52,6 +52,10 @@ private:
     double high_ = 0.0;
     double band_ = 0.0;
 
+    double lastCutoff_ = -1.0;
+    double lastSine_ = 0.0;
+    float lastResonance_ = -1.0f;
+    float lastDamping_ = 0.0f;
     double f_ = 0.0;
     double m_ = 0.0;
     int activeMode_ = 0;

@@ -21,16 +21,32 @@ Saturator::Saturator(Effect* owner_, const char* name_, const Module* input)
 
 void Saturator::process(int, int count)
 {
-    float work[kSubBlock * kFactor];
     const float* in = input_->output;
-    up_.upsample(count, in, work);
-
     const float raw = *drive;
     float d = std::isnan(raw) ? 0.03125f : std::clamp(raw, 0.03125f, 1.0f);
     const float g = 32.0f * d;
-    TanhShaper::apply(work, count * kFactor, g, shaperKernel);
 
-    down_.downsample(count, work, output);
+    if (raw == 0.0f && passThrough(count, in)) {
+        remember(count, in);
+        return;
+    }
+    if (skipped_ > 0)
+        catchUp();
+
+    // The shaper works sample by sample, so the up-sampled stream can stay
+    // in the resamplers' phase-by-phase order, which saves them shuffling.
+    float work[kSubBlock * kFactor];
+    const bool planar = up_.planarFits(count) && down_.planarFits(count);
+    if (planar)
+        up_.upsamplePlanar(count, in, work);
+    else
+        up_.upsample(count, in, work);
+    TanhShaper::apply(work, count * kFactor, g, shaperKernel);
+    if (planar)
+        down_.downsamplePlanar(count, work, output);
+    else
+        down_.downsample(count, work, output);
+    remember(count, in);
 
     // The blend uses the raw drive, so "Drive" 0 passes the input untouched.
     // A non-finite drive would make every sample NaN; it blends with the
@@ -39,6 +55,54 @@ void Saturator::process(int, int count)
     const float dry = 1.0f - wet;
     for (int j = 0; j < count; ++j)
         output[j] = dry * in[j] + wet * output[j];
+}
+
+// At "Drive" 0 the blend is 1 x input + 0 x shaped, which is the input
+// itself whenever the shaped sample is finite: whenever the input is and
+// nothing non-finite is left in the histories (where it would make the
+// shaped sample NaN). Then the oversampled path is skipped; only the
+// resampler histories must later come out as the full path would have left
+// them, which catchUp() does from the remembered inputs.
+bool Saturator::passThrough(int count, const float* in)
+{
+    float poison = 0.0f;
+    for (int j = 0; j < count; ++j)
+        poison += in[j] - in[j];
+    if (!(poison == 0.0f))
+        return false; // NaN or infinity in the input: the full path decides
+    if (skipped_ == 0 && (!up_.historyIsFinite() || !down_.historyIsFinite()))
+        return false;
+    skipped_ = std::min(skipped_ + count, static_cast<int>(kSpan));
+    for (int j = 0; j < count; ++j)
+        output[j] = in[j];
+    return true;
+}
+
+void Saturator::remember(int count, const float* in)
+{
+    if (count >= kRecent) {
+        std::copy(in + count - kRecent, in + count, recent_);
+    } else {
+        std::copy(recent_ + count, recent_ + kRecent, recent_);
+        std::copy(in, in + count, recent_ + kRecent - count);
+    }
+}
+
+// The up-sampler's history holds the last inputs; the down-sampler's the
+// shaped up-sampled values of the last kSpan inputs. Of those, the ones that
+// came from skipped samples are computed now, at the drive the skipped
+// blocks had (0, which shapes with gain 1).
+void Saturator::catchUp()
+{
+    const int k = skipped_;
+    const int length = up_.historyLength();
+    // The history as it stood before the last k inputs, then those inputs.
+    up_.load(recent_ + kRecent - k - length, length);
+    float work[kSpan * kFactor];
+    up_.upsampleLast(k, recent_ + kRecent - k, k, work);
+    TanhShaper::apply(work, k * kFactor, 32.0f * 0.03125f, shaperKernel);
+    down_.skip(k * kFactor, work);
+    skipped_ = 0;
 }
 
 } // namespace Vorn

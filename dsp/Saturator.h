@@ -27,9 +27,22 @@ public:
     TanhShaper::Kernel shaperKernel = TanhShaper::widest();
 
 private:
+    // The down-sampler's history spans this many inputs; the up-sampler's
+    // kTaps / kFactor.
+    static constexpr int kSpan = kTaps / kFactor / kFactor;
+    static constexpr int kRecent = kTaps / kFactor + kSpan;
+
+    bool passThrough(int count, const float* in);
+    void remember(int count, const float* in);
+    void catchUp();
+
     const Module* input_;
     FirResampler up_;
     FirResampler down_;
+    // The last kRecent inputs, oldest first, and how many of the newest
+    // (at most kSpan) went by without the oversampled path.
+    float recent_[kRecent] = {};
+    int skipped_ = 0;
 };
 
 } // namespace Vorn

@@ -16,12 +16,18 @@ public:
 
     void process(int, int count) override
     {
-        for (int i = 0; i < count; ++i) {
-            float sum = 0.0f;
-            for (const V* voice : voices)
-                sum += voice->voiceOutput[i];
-            output[i] = sum;
+        // Voice by voice over the whole sub-block, so the additions run in
+        // vectors; every sample still adds the voices in list order from 0.
+        float sum[kSubBlock];
+        for (int i = 0; i < kSubBlock; ++i)
+            sum[i] = 0.0f;
+        for (const V* voice : voices) {
+            const float* in = voice->voiceOutput;
+            for (int i = 0; i < kSubBlock; ++i)
+                sum[i] += in[i];
         }
+        for (int i = 0; i < count; ++i)
+            output[i] = sum[i];
     }
 
     std::vector<const V*> voices;

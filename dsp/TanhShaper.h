@@ -14,8 +14,9 @@ public:
     static void applyExact(float* work, int n, float g);
 
     // apply() takes the widest form the processor has; this runs a chosen
-    // one (one the processor lacks falls back to the next narrower).
-    enum class Kernel { Library, Sse2, Avx2 };
+    // one (one the processor lacks falls back to the next narrower). All
+    // vector forms compute the same lanes, so they agree to the bit.
+    enum class Kernel { Library, Sse2, Avx2, Avx512 };
     static void apply(float* work, int n, float g, Kernel kernel);
     static Kernel widest();
 };

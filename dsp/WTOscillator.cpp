@@ -83,28 +83,38 @@ void WTOscillator::process(int sampleRate, int count)
     const float f = frequency(pitchInput[middle]);
     const float rate = static_cast<float>(sampleRate);
 
-    if (f == 0.0f) {
-        harmonicLimit = 0;
-    } else {
-        const float ratio = (rate * 0.5f) / f;
-        if (!(ratio > 0.0f))
+    // Limit, increment and level follow from the frequency and the rate
+    // alone; without pitch modulation they hold from block to block.
+    if (!(f == lastFrequency_ && rate == lastRate_)) {
+        if (f == 0.0f) {
             harmonicLimit = 0;
-        else if (ratio >= 1024.0f)
-            harmonicLimit = 1024;
-        else
-            harmonicLimit = static_cast<int>(ratio);
+        } else {
+            const float ratio = (rate * 0.5f) / f;
+            if (!(ratio > 0.0f))
+                harmonicLimit = 0;
+            else if (ratio >= 1024.0f)
+                harmonicLimit = 1024;
+            else
+                harmonicLimit = static_cast<int>(ratio);
+        }
+        // The quotient is formed in double: f widened, times 2^32, over the rate.
+        increment =
+            rate > 0.0f ? low32(static_cast<double>(f) * kTwoToThe32Double / static_cast<double>(rate)) : 0u;
+        level = levelFor(harmonicLimit);
+        lastFrequency_ = f;
+        lastRate_ = rate;
     }
-    // The quotient is formed in double: f widened, times 2^32, over the rate.
-    increment = rate > 0.0f ? low32(static_cast<double>(f) * kTwoToThe32Double / static_cast<double>(rate)) : 0u;
 
     float pos = *position + positionInput[middle];
     if (std::isnan(pos))
         pos = 0.0f;
     pos = pos < 0.0f ? 0.0f : (pos > 1.0f ? 1.0f : pos);
     smoothedPosition = 0.5f * smoothedPosition + 0.5f * pos;
-    offset = low32(static_cast<double>(0.5f + 0.5f * smoothedPosition) * kTwoToThe32Double);
+    if (!(smoothedPosition == lastSmoothedPosition_)) {
+        offset = low32(static_cast<double>(0.5f + 0.5f * smoothedPosition) * kTwoToThe32Double);
+        lastSmoothedPosition_ = smoothedPosition;
+    }
 
-    level = levelFor(harmonicLimit);
     const float* T = table->levelData(waveChoice, level);
 
     const uint32_t step = phase.indexStep;

@@ -9,6 +9,7 @@
 #include "dsp/WaveTable.h"
 
 #include <cstdint>
+#include <limits>
 
 namespace Vorn {
 
@@ -40,6 +41,12 @@ public:
     int level = 0;
     uint32_t increment = 0;
     uint32_t offset = 0;
+
+private:
+    // What the values above were last worked out from (NaN never matches).
+    float lastFrequency_ = std::numeric_limits<float>::quiet_NaN();
+    float lastRate_ = std::numeric_limits<float>::quiet_NaN();
+    float lastSmoothedPosition_ = std::numeric_limits<float>::quiet_NaN();
 };
 
 } // namespace Vorn

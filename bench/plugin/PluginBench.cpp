@@ -1,0 +1,278 @@
+// The whole plug-in, loaded and driven through the VST ABI exactly as a
+// host runs it: 44.1 kHz, 512-frame blocks, the song of bench/song.mid.
+//
+// Every benchmark renders its material several times, each time with a
+// fresh plug-in instance, and reports the fastest run (the least disturbed
+// by the other work on the machine): the time column is that run's thread
+// CPU time, "rtf" how many times faster than real time it ran and
+// "cpuPerSec" the CPU time spent per second of audio.
+//
+// TARVEL_BENCH_PLUGIN names another build of the plug-in to measure instead
+// of this tree's (to compare two versions under the same conditions).
+
+#include "host/MidiFile.h"
+#include "host/Schedule.h"
+#include "host/TempoMap.h"
+#include "support/TestHost.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kBlock = 512;
+constexpr int kRuns = 5;
+
+struct Setting {
+    const char* name; // full parameter name
+    float value;
+};
+
+// "heavy": both oscillators with a position, ring modulation, drive, the
+// filter and the pitch modulated by both LFOs and the envelope, all four
+// effects wet, and releases long enough that stolen voices still sound.
+const std::vector<Setting> kHeavy = {
+    {"Osc1Position", 0.3f},   {"Osc2Position", 0.6f},   {"Osc2Coarse", 0.75f},  {"Osc1Wave", 0.375f},
+    {"MixerRingMod", 0.4f},   {"MixerBalance", 0.3f},   {"SaturatorDrive", 0.5f},
+    {"FilterCutoff", 0.5f},   {"FilterResonance", 0.5f},
+    {"AmpEnvAttack", 0.05f},  {"AmpEnvRelease", 0.3f},
+    {"ModEnvAttack", 0.2f},   {"ModEnvDecay", 0.3f},    {"ModEnvSustain", 0.4f}, {"ModEnvRelease", 0.3f},
+    {"LFO1Speed", 0.3f},      {"LFO2Speed", 0.2f},      {"LFO2Wave", 0.25f},
+    {"ModL1Cutoff", 0.5f},    {"ModL2Pitch", 0.1f},     {"ModL2Position", 0.4f},
+    {"ModMCutoff", 0.5f},     {"ModMPitch", 0.05f},
+    {"DigiCrush", 0.3f},      {"DigiRate", 0.05f},
+    {"PhaserWet", 0.5f},      {"ChorusWet", 0.5f},      {"ChorusFeedback", 0.3f},
+    {"DelayWet", 0.3f},
+};
+
+struct TimedEvent {
+    int64_t frame;
+    std::vector<uint8_t> bytes;
+};
+
+struct Song {
+    std::vector<TimedEvent> events;
+    int64_t frames = 0;
+};
+
+const Song& song()
+{
+    static const Song loaded = [] {
+        using namespace TarvelHost;
+        const MidiFile file = MidiFile::load(BENCH_SONG_PATH);
+        const TempoMap tempo(file, kRate);
+        const Schedule schedule(file, tempo);
+        Song s;
+        for (const ScheduledEvent& e : schedule.events())
+            if (!e.sysex)
+                s.events.push_back({e.frame, e.bytes});
+        s.frames = schedule.endFrame();
+        return s;
+    }();
+    return loaded;
+}
+
+std::string pluginPath()
+{
+    const char* other = std::getenv("TARVEL_BENCH_PLUGIN");
+    return other != nullptr && *other != '\0' ? other : TARVEL_PLUGIN_PATH;
+}
+
+double threadSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// One plug-in instance with the host side of a render.
+class Session {
+public:
+    Session() : host_(pluginPath())
+    {
+        if (!host_.start(static_cast<float>(kRate), kBlock))
+            throw std::runtime_error("Tarvel.so did not start: " + host_.error);
+        left_.assign(kBlock, 0.0f);
+        right_.assign(kBlock, 0.0f);
+    }
+
+    void apply(const std::vector<Setting>& settings)
+    {
+        for (const Setting& s : settings)
+            host_.setParameter(indexOf(s.name), s.value);
+    }
+
+    // Plays the song's events that fall in [from, to) and renders those frames.
+    void play(const Song& s, int64_t from, int64_t to)
+    {
+        std::size_t next = std::lower_bound(s.events.begin(), s.events.end(), from,
+                                            [](const TimedEvent& e, int64_t f) { return e.frame < f; })
+            - s.events.begin();
+        for (int64_t pos = from; pos < to; pos += kBlock) {
+            const int n = static_cast<int>(std::min<int64_t>(kBlock, to - pos));
+            std::vector<std::vector<uint8_t>> due;
+            while (next < s.events.size() && s.events[next].frame < pos + n)
+                due.push_back(s.events[next++].bytes);
+            if (!due.empty())
+                host_.sendMidi(due);
+            block(n);
+        }
+    }
+
+    void note(int note, bool on) { on ? host_.noteOn(note, 100) : host_.noteOff(note); }
+
+    // Renders `frames` frames without events; returns the largest |sample|.
+    float silence(int64_t frames)
+    {
+        float peak = 0.0f;
+        for (int64_t pos = 0; pos < frames; pos += kBlock) {
+            const int n = static_cast<int>(std::min<int64_t>(kBlock, frames - pos));
+            block(n);
+            for (int i = 0; i < n; ++i)
+                peak = std::max(peak, std::fabs(left_[static_cast<std::size_t>(i)]));
+        }
+        return peak;
+    }
+
+private:
+    int indexOf(const std::string& fullName)
+    {
+        // The plug-in reports at most 8 characters of each name.
+        int found = -1;
+        const int count = host_.effect->numParams;
+        for (int i = 0; i < count; ++i) {
+            const std::string reported = host_.parameterName(i);
+            if (!reported.empty() && fullName.compare(0, reported.size(), reported) == 0) {
+                if (found >= 0)
+                    throw std::runtime_error("ambiguous parameter " + fullName);
+                found = i;
+            }
+        }
+        if (found < 0)
+            throw std::runtime_error("no parameter " + fullName);
+        return found;
+    }
+
+    void block(int n)
+    {
+        float* outputs[2] = {left_.data(), right_.data()};
+        float* inputs[2] = {nullptr, nullptr};
+        host_.effect->processReplacing(host_.effect, inputs, outputs, n);
+        host_.timeInfo.samplePos += n;
+        host_.timeInfo.ppqPos += n / static_cast<double>(kRate) * host_.timeInfo.tempo / 60.0;
+        benchmark::DoNotOptimize(left_.data());
+    }
+
+    TestHost host_;
+    std::vector<float> left_;
+    std::vector<float> right_;
+};
+
+// Runs `setup` untimed and `timed` timed on kRuns fresh sessions and
+// reports the fastest timed part, which renders `seconds` of audio.
+void report(benchmark::State& state, double seconds, const std::function<void(Session&)>& setup,
+            const std::function<void(Session&)>& timed)
+{
+    for (auto _ : state) {
+        double best = std::numeric_limits<double>::infinity();
+        for (int run = 0; run < kRuns; ++run) {
+            Session session;
+            setup(session);
+            const double start = threadSeconds();
+            timed(session);
+            best = std::min(best, threadSeconds() - start);
+        }
+        state.SetIterationTime(best);
+        state.counters["rtf"] = seconds / best;
+        state.counters["cpuPerSec"] = best / seconds;
+    }
+}
+
+double songSeconds()
+{
+    return static_cast<double>(song().frames) / kRate;
+}
+
+void WholeSong(benchmark::State& state, const std::vector<Setting>* patch)
+{
+    const Song& s = song();
+    report(state, songSeconds(), [patch](Session& session) { session.apply(*patch); },
+           [&s](Session& session) { session.play(s, 0, s.frames); });
+}
+
+const std::vector<Setting> kLight = {};
+
+void Light(benchmark::State& state) { WholeSong(state, &kLight); }
+void Heavy(benchmark::State& state) { WholeSong(state, &kHeavy); }
+
+// The first chord of the song, released; then 60 seconds without a note,
+// where every voice is idle and only the global effects run.
+void silentAfter(benchmark::State& state, const std::vector<Setting>& patch)
+{
+    const Song& s = song();
+    const int64_t chordEnd = kRate; // the first chord and its release
+    report(state, 60.0,
+           [&](Session& session) {
+               session.apply(patch);
+               session.play(s, 0, chordEnd);
+           },
+           [](Session& session) { session.silence(60 * static_cast<int64_t>(kRate)); });
+}
+
+void Silent(benchmark::State& state) { silentAfter(state, kLight); }
+void SilentHeavyEffects(benchmark::State& state) { silentAfter(state, kHeavy); }
+
+// Denormal check: a note of the heavy patch held steady, against the tail of
+// the same note after its release, timed from where the output has decayed
+// to 1e-30 (the effect states are about to go subnormal) for ten seconds,
+// through the subnormal range down to zero.
+constexpr int64_t kWindow = 10 * static_cast<int64_t>(kRate);
+
+void SteadyNote(benchmark::State& state)
+{
+    report(state, static_cast<double>(kWindow) / kRate,
+           [](Session& session) {
+               session.apply(kHeavy);
+               session.note(57, true);
+               session.silence(kRate);
+           },
+           [](Session& session) { session.silence(kWindow); });
+}
+
+void ReleaseTail(benchmark::State& state)
+{
+    report(state, static_cast<double>(kWindow) / kRate,
+           [](Session& session) {
+               session.apply(kHeavy);
+               session.note(57, true);
+               session.silence(kRate);
+               session.note(57, false);
+               // Ten seconds at most: the ring decays by half every echo.
+               for (int i = 0; i < 600; ++i)
+                   if (session.silence(kRate / 10) < 1e-30f)
+                       break;
+           },
+           [](Session& session) { session.silence(kWindow); });
+}
+
+} // namespace
+
+BENCHMARK(Light)->Name("Song/light")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Heavy)->Name("Song/heavy")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Silent)->Name("Song/silent")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SilentHeavyEffects)->Name("Song/silentHeavyEffects")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SteadyNote)->Name("Denormal/steadyNote")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReleaseTail)->Name("Denormal/releaseTail")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,127 @@
+// "Drive" 0 skips the oversampled shaper. Whatever the drive does from block
+// to block, the output must equal, bit for bit, a saturator that runs the
+// whole oversampled path on every block.
+
+#include "dsp/FirResampler.h"
+#include "dsp/Saturator.h"
+#include "dsp/TanhShaper.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace Vorn;
+
+namespace {
+
+class Source : public Module {
+public:
+    explicit Source(Effect* owner) : Module(owner, "Mixer") {}
+    void process(int, int) override {}
+};
+
+// The saturator as written out plainly: every block goes through both
+// resamplers one sample at a time and through the shaper.
+struct PlainSaturator {
+    struct Ring {
+        float h[8] = {};
+        int p = 0;
+        void push(float x)
+        {
+            h[p] = x;
+            p = (p + 1) % 8;
+        }
+        float phase(int j) const
+        {
+            float s = 0.0f;
+            for (int k = 0; k < 8; ++k)
+                s += kOversampleFir[j + 4 * k] * h[((p - k) % 8 + 8) % 8];
+            return s;
+        }
+    } up, down;
+
+    void process(float raw, const float* in, float* out, int count, TanhShaper::Kernel kernel)
+    {
+        float work[64];
+        for (int i = 0; i < count; ++i) {
+            up.push(in[i]);
+            for (int j = 0; j < 4; ++j)
+                work[4 * i + j] = 4.0f * up.phase(j);
+        }
+        const float d = std::isnan(raw) ? 0.03125f : std::clamp(raw, 0.03125f, 1.0f);
+        TanhShaper::apply(work, 4 * count, 32.0f * d, kernel);
+        for (int i = 0; i < count; ++i) {
+            float s = 0.0f;
+            for (int j = 0; j < 4; ++j) {
+                down.push(work[4 * i + j]);
+                s += down.phase(j);
+            }
+            const float wet = std::isfinite(raw) ? raw : d;
+            out[i] = (1.0f - wet) * in[i] + wet * (4.0f * s);
+        }
+    }
+};
+
+} // namespace
+
+TEST(SaturatorPassThrough, DriveSwitchingOnAndOffMatchesTheFullPath)
+{
+    for (int first = 0; first < 3; ++first)
+    for (TanhShaper::Kernel kernel : {TanhShaper::Kernel::Library, TanhShaper::Kernel::Sse2, TanhShaper::widest()}) {
+        Effect effect;
+        Source source(&effect);
+        Saturator saturator(&effect, "Saturator", &source);
+        saturator.shaperKernel = kernel;
+        PlainSaturator plain;
+        float& drive = effect.parameter(effect.findParameter("SaturatorDrive")).value;
+
+        // Runs of drive 0 of every length between driven blocks, with block
+        // sizes 1 to 16, so a shortcut that forgets part of either history
+        // shows when the drive comes back.
+        const float drives[] = {0.4f, 0.0f, 0.0f, 0.7f, 0.0f, 0.05f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.2f};
+        unsigned seed = 3;
+        float expected[kSubBlock];
+        for (int round = 0; round < 400; ++round) {
+            // Starting at 1 or 2 opens with drive 0 from construction.
+            const int count = 1 + (round * 7 + first) % kSubBlock;
+            drive = drives[(round + first) % (sizeof drives / sizeof drives[0])];
+            for (int j = 0; j < count; ++j) {
+                seed = seed * 1664525u + 1013904223u;
+                source.output[j] = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
+            }
+            saturator.process(44100, count);
+            plain.process(drive, source.output, expected, count, kernel);
+            for (int j = 0; j < count; ++j)
+                ASSERT_EQ(saturator.output[j], expected[j]) << "round " << round << " sample " << j;
+        }
+    }
+}
+
+TEST(SaturatorPassThrough, NonFiniteInputAtDriveZeroActsAsTheFullPath)
+{
+    // An infinity or NaN leaves traces in the histories that the full path
+    // blends in (0 x NaN) even at drive 0, for a few samples after it.
+    for (float bad : {INFINITY, NAN}) {
+        Effect effect;
+        Source source(&effect);
+        Saturator saturator(&effect, "Saturator", &source);
+        PlainSaturator plain;
+        float expected[kSubBlock];
+        for (int round = 0; round < 6; ++round) {
+            for (int j = 0; j < kSubBlock; ++j)
+                source.output[j] = 0.25f - 0.03f * static_cast<float>(j);
+            if (round == 1)
+                source.output[13] = bad;
+            saturator.process(44100, kSubBlock);
+            plain.process(0.0f, source.output, expected, kSubBlock, saturator.shaperKernel);
+            for (int j = 0; j < kSubBlock; ++j) {
+                if (std::isnan(expected[j]))
+                    ASSERT_TRUE(std::isnan(saturator.output[j])) << bad << " " << round << " " << j;
+                else
+                    ASSERT_EQ(saturator.output[j], expected[j]) << bad << " " << round << " " << j;
+            }
+        }
+    }
+}
