@@ -140,9 +140,32 @@ uint32_t LFO::computeIncrement(int sampleRate) const
     return static_cast<uint32_t>(static_cast<int64_t>(step));
 }
 
+void LFO::addOutputReader(const float* depth)
+{
+    if (readerCount_ < kMaxReaders)
+        readers_[readerCount_++] = depth;
+    else
+        readerCount_ = kMaxReaders + 1; // too many to track: always render
+}
+
+bool LFO::outputUnread() const
+{
+    if (readerCount_ == 0 || readerCount_ > kMaxReaders)
+        return false;
+    for (int i = 0; i < readerCount_; ++i)
+        if (*readers_[i] != 0.0f) // NaN counts as read
+            return false;
+    return true;
+}
+
 void LFO::process(int sampleRate, int count)
 {
     const uint32_t step = increment(sampleRate);
+    if (outputUnread()) {
+        // The same phase the frame loop below would reach.
+        phase_.phase += static_cast<uint32_t>(count) * step;
+        return;
+    }
     // Always the richest level: the LFO keeps the full band-limited shape.
     const float* t = table_->levelData(choice(*wave_, WaveTable::kWaveCount), 0);
     const int shift = phase_.shift;

@@ -26,6 +26,12 @@ public:
 
     uint32_t phase() const { return phase_.phase; }
 
+    // Tells the LFO that its output is read only through modulation routes
+    // with these depths. While every one of them is exactly 0 no route adds
+    // anything, so the LFO only advances its phase and leaves its output
+    // buffer as it was. An LFO told of no reader always renders.
+    void addOutputReader(const float* depth);
+
     // Written by the modulation matrix; the LFO's amplitude is not
     // modulated, so nothing here reads it.
     float amplitudeInput[kSubBlock];
@@ -34,6 +40,11 @@ private:
     // The per-frame phase step for the current settings and transport.
     uint32_t increment(int sampleRate) const;
     uint32_t computeIncrement(int sampleRate) const;
+
+    static constexpr int kMaxReaders = 4;
+    const float* readers_[kMaxReaders] = {};
+    int readerCount_ = 0;
+    bool outputUnread() const;
 
     const float* reset_;
     const float* speed_;

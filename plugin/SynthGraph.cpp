@@ -83,6 +83,14 @@ void Synth::buildGraph()
         mod->addRoute("MPosition", modEnv, nullptr, 1.0f, osc1->positionInput, osc2->positionInput);
         mod->addRoute("MRingMod", modEnv, nullptr, 1.0f, mixer->ringModInput, nullptr);
         mod->registerDepths();
+        // The LFOs feed nothing but these routes: with their depths at 0 the
+        // LFOs need not draw their waves.
+        for (const ModRoute& route : mod->routes()) {
+            if (route.source == lfo1)
+                lfo1->addOutputReader(route.depth);
+            else if (route.source == lfo2)
+                lfo2->addOutputReader(route.depth);
+        }
     }
     voiceParameterCount_ = parameterCount();
 

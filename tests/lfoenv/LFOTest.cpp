@@ -305,3 +305,28 @@ TEST_F(LFOFixture, RatesBeyondTheKnobRangeFollowTheCurveUpToNyquist)
     effect.setTempo(-120.0f);
     EXPECT_EQ(measuredRate(), 0.0);
 }
+
+TEST_F(LFOFixture, UnreadOutputOnlyAdvancesThePhaseExactly)
+{
+    // Two LFOs on one parameter set: one with a silent reader, one plain.
+    Effect otherEffect;
+    LFO plain{&otherEffect, "LFO1", table.get()};
+    float depth = 0.0f;
+    lfo.addOutputReader(&depth);
+    param("Speed") = 0.37f;
+    otherEffect.parameter(otherEffect.findParameter("LFO1Speed")).value = 0.37f;
+    for (int block = 0; block < 500; ++block) {
+        const int n = 1 + block % 16;
+        if (block == 300)
+            depth = 0.5f; // read again: the wave must be where it would be
+        if (block == 400)
+            depth = std::numeric_limits<float>::quiet_NaN();
+        lfo.process(kRate, n);
+        plain.process(kRate, n);
+        ASSERT_EQ(lfo.phase(), plain.phase()) << block;
+        if (block >= 300) {
+            for (int j = 0; j < n; ++j)
+                ASSERT_EQ(lfo.output[j], plain.output[j]) << block;
+        }
+    }
+}
