@@ -11,7 +11,18 @@ PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libcairo2-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
 	libsndfile1-dev xvfb xauth
 
-.PHONY: all deps build test demo clean
+# The sanitizer trees. Any report aborts the program at once, so it fails
+# its test; the leak checker runs at every test program's exit.
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+# The threaded tests that run under ThreadSanitizer.
+TSAN_TARGETS = synth_tests instances_tests
+TSAN_TESTS = ^(Concurrency|Instances)\.
+
+.PHONY: all deps build test test-asan test-tsan demo clean
 
 all: build
 
@@ -30,7 +41,22 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_FLAGS)
+	cd $(BUILD) && ctest --output-on-failure -j 2 $(CTEST_FLAGS)
+	$(MAKE) --no-print-directory test-asan
+	$(MAKE) --no-print-directory test-tsan
+
+# The whole suite again under AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DTARVEL_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j 2 $(CTEST_FLAGS)
+
+# The tests that run several threads, under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DTARVEL_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	cd $(TSAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j 2 -R '$(TSAN_TESTS)' $(CTEST_FLAGS)
 
 demo: build
 	@if [ -x $(BUILD)/tarvel-host ] && [ -f examples/demo.mid ]; then \
@@ -43,4 +69,4 @@ demo: build
 	fi
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
