@@ -29,9 +29,10 @@ void renderAFewBlocks(Synth& synth)
     synth.processReplacing(nullptr, outputs, 17);
 }
 
-void loadAndExercise(const uint8_t* data, std::size_t size, bool isPreset)
+// Loads the input as `isPreset` says, then writes the store out and loads
+// that back: what the plug-in wrote it must read.
+void loadAndSaveAgain(Synth& synth, const uint8_t* data, std::size_t size, bool isPreset)
 {
-    Synth synth(fuzzHost, nullptr);
     // The reader gets its own heap copy of exactly the input, so reading
     // one byte past the end is an AddressSanitizer report.
     std::vector<uint8_t> bytes(data, data + size);
@@ -41,17 +42,8 @@ void loadAndExercise(const uint8_t* data, std::size_t size, bool isPreset)
     const VstInt32 written = synth.getChunk(&out, isPreset);
     if (written <= 0 || out == nullptr)
         __builtin_trap();
-    // What was written must load back.
     std::vector<uint8_t> again(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + written);
     synth.setChunk(again.data(), written, isPreset);
-
-    char name[kVstMaxProgNameLen + 1];
-    synth.getProgramName(name);
-    for (int i = 0; i < synth.parameterCount(); ++i) {
-        char text[kVstMaxParamStrLen + 1];
-        synth.getParameterDisplay(i, text);
-    }
-    renderAFewBlocks(synth);
 }
 
 } // namespace
@@ -62,7 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     // construction and it is immutable.
     static const std::shared_ptr<const Vorn::WaveTable> table = Vorn::WaveTable::shared();
     (void)table;
-    loadAndExercise(data, size, true);
-    loadAndExercise(data, size, false);
+    // One instance per input, so every input is reproducible on its own.
+    Synth synth(fuzzHost, nullptr);
+    synth.setSampleRate(44100.0f);
+    loadAndSaveAgain(synth, data, size, true);
+    loadAndSaveAgain(synth, data, size, false);
+    char name[kVstMaxProgNameLen + 1];
+    synth.getProgramName(name);
+    for (int i = 0; i < synth.parameterCount(); ++i) {
+        char text[kVstMaxParamStrLen + 1];
+        synth.getParameterDisplay(i, text);
+    }
+    renderAFewBlocks(synth);
     return 0;
 }
