@@ -18,9 +18,10 @@ TSAN_BUILD ?= build-tsan
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-# The threaded tests that run under ThreadSanitizer.
-TSAN_TARGETS = synth_tests instances_tests
-TSAN_TESTS = ^(Concurrency|Instances)\.
+# The threaded tests that run under ThreadSanitizer; the soak's storm runs
+# a minute there.
+TSAN_TARGETS = synth_tests instances_tests soak_tests
+TSAN_TESTS = ^(Concurrency|Instances|Soak)\.
 
 .PHONY: all deps build test test-asan test-tsan demo clean
 
@@ -56,7 +57,7 @@ test-asan: deps
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DTARVEL_TSAN=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
-	cd $(TSAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j 2 -R '$(TSAN_TESTS)' $(CTEST_FLAGS)
+	cd $(TSAN_BUILD) && $(SANITIZER_ENV) TARVEL_SOAK_SECONDS=60 ctest --output-on-failure -j 2 -R '$(TSAN_TESTS)' $(CTEST_FLAGS)
 
 demo: build
 	@if [ -x $(BUILD)/tarvel-host ] && [ -f examples/demo.mid ]; then \

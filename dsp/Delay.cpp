@@ -1,5 +1,7 @@
 #include "dsp/Delay.h"
 
+#include "dsp/LiveValue.h"
+
 #include "dsp/SyncDivisions.h"
 
 #include <algorithm>
@@ -97,10 +99,10 @@ int Delay::format(const float* param, float value, char* text, std::size_t size)
     if (param == feedback_ || param == wet_)
         return std::snprintf(text, size, "%0.0f%%", static_cast<double>(value * 100.0f));
     if (param == time_) {
-        if (*sync_ >= 0.5f)
+        if (readLive(sync_) >= 0.5f)
             return std::snprintf(text, size, "%s", kSyncDivisions[divisionIndex(value)].name);
         // Free time shows the live value, as the echo currently plays it.
-        float t = *time_;
+        float t = readLive(time_);
         if (std::isnan(t) || t < 0.01f)
             t = 0.01f;
         return std::snprintf(text, size, "%0.2fs", static_cast<double>(t));

@@ -1,5 +1,7 @@
 #include "dsp/LFO.h"
 
+#include "dsp/LiveValue.h"
+
 #include "dsp/SyncDivisions.h"
 #include "dsp/WaveTable.h"
 
@@ -70,7 +72,7 @@ int LFO::format(const float* param, float value, char* text, std::size_t size)
     if (param == reset_ || param == sync_)
         return std::snprintf(text, size, "%s", isOn(value) ? "on" : "off");
     if (param == speed_) {
-        if (isOn(*sync_))
+        if (isOn(readLive(sync_)))
             return std::snprintf(text, size, "%s", kSyncDivisions[choice(value, kSyncDivisionCount)].name);
         // Shows the rate the LFO actually runs at, so the same clamp as the
         // sound (without its 0.01 floor, which lies under the 0.1 Hz floor).
