@@ -11,7 +11,19 @@ PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libcairo2-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
 	libsndfile1-dev xvfb xauth amsynth
 
-.PHONY: all deps build test demo clean
+# The sanitizer trees. Any report aborts the program at once, so it fails
+# its test; the leak checker runs at every test program's exit.
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+# The threaded tests that run under ThreadSanitizer; the soak's storm runs
+# a minute there.
+TSAN_TARGETS = synth_tests instances_tests soak_tests
+TSAN_TESTS = ^(Concurrency|Instances|Soak)\.
+
+.PHONY: all deps build test test-asan test-tsan demo clean
 
 all: build
 
@@ -30,7 +42,23 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_FLAGS)
+	cd $(BUILD) && ctest --output-on-failure -j 2 $(CTEST_FLAGS)
+	$(MAKE) --no-print-directory test-asan
+	$(MAKE) --no-print-directory test-tsan
+	$(MAKE) --no-print-directory test-windows
+
+# The whole suite again under AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DTARVEL_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j 2 $(CTEST_FLAGS)
+
+# The tests that run several threads, under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DTARVEL_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	cd $(TSAN_BUILD) && $(SANITIZER_ENV) TARVEL_SOAK_SECONDS=60 ctest --output-on-failure -j 2 -R '$(TSAN_TESTS)' $(CTEST_FLAGS)
 
 demo: build
 	@if [ -x $(BUILD)/tarvel-host ] && [ -f examples/demo.mid ]; then \
@@ -43,7 +71,7 @@ demo: build
 	fi
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WINDOWS_BUILD)
 
 # --- Windows: the plug-in and host cross-built with MinGW-w64, tested under
 # Wine against the Linux build (tests/windows/run-tests.sh). ---------------

@@ -1,5 +1,6 @@
 #include "dsp/Delay.h"
 
+
 #include "dsp/SyncDivisions.h"
 
 #include <algorithm>

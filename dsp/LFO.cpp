@@ -1,5 +1,6 @@
 #include "dsp/LFO.h"
 
+
 #include "dsp/SyncDivisions.h"
 #include "dsp/WaveTable.h"
 

@@ -180,12 +180,12 @@ void Synth::updateLiveValues(int active, float dt)
         if (bend.count > 0) {
             const int cursor = entry.cursor.load(std::memory_order_relaxed);
             if (cursor >= 0 && cursor + 1 < bend.count && clock + dt > bend.at(cursor + 1).time) {
-                const float value = bend.at(cursor).value;
+                float value = bend.at(cursor).value;
                 __atomic_store(live, &value, __ATOMIC_RELAXED);
                 entry.cursor.store(cursor + 1, std::memory_order_relaxed);
             }
         } else {
-            const float value = entry.value.load(std::memory_order_relaxed);
+            float value = entry.value.load(std::memory_order_relaxed);
             __atomic_store(live, &value, __ATOMIC_RELAXED);
             // A sub-block that starts with every voice idle ends with the bend
             // playback reset; the cursors are done here, in the same pass
