@@ -114,7 +114,9 @@ __attribute__((target("avx2"))) int applyAvx2(float* work, int n, float g)
 // The same arithmetic on eight lanes. (GCC 12's AVX-512 headers warn about
 // their own undefined pass-through operands.)
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 __attribute__((target("avx512f"))) inline __m512d tanh8(__m512d y)
 {
     y = _mm512_max_pd(_mm512_set1_pd(-kLimit), _mm512_min_pd(_mm512_set1_pd(kLimit), y));
