@@ -16,6 +16,7 @@ PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/gui/lsan.supp \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 # The threaded tests that run under ThreadSanitizer; the soak's storm runs

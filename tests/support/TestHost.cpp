@@ -16,7 +16,11 @@ TestHost::TestHost(const std::string& path)
     // Recording a callback must not allocate in the common case, so that
     // tests counting the plug-in's allocations see only the plug-in's.
     calls_.reserve(4096);
-    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    int flags = RTLD_NOW | RTLD_LOCAL;
+#ifdef TARVEL_KEEP_PLUGIN_LOADED
+    flags |= RTLD_NODELETE;
+#endif
+    library_ = dlopen(path.c_str(), flags);
     if (!library_) {
         const char* why = dlerror();
         error = why ? why : "dlopen failed";
