@@ -7,25 +7,9 @@
 
 namespace TarvelHost {
 
-SampleFormat AudioFileSink::parseFormat(const std::string& name)
-{
-    if (name == "16" || name == "pcm16")
-        return SampleFormat::Pcm16;
-    if (name == "24" || name == "pcm24")
-        return SampleFormat::Pcm24;
-    if (name == "float" || name == "32f" || name == "f32")
-        return SampleFormat::Float;
-    throw HostError("unknown sample format \"" + name + "\" (use 16, 24 or float)");
-}
-
 AudioFileSink::AudioFileSink(const std::string& path, int sampleRate, SampleFormat format) : path_(path)
 {
-    std::string ext;
-    std::size_t dot = path.find_last_of('.');
-    std::size_t slash = path.find_last_of('/');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-        ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string ext = lowerExtension(path);
 
     SF_INFO info{};
     info.samplerate = sampleRate;

@@ -35,4 +35,8 @@ private:
     bool failed_ = false;
 };
 
+// The extension of a file name in lower case, without the dot ("" when it
+// has none); either kind of path separator ends the search.
+std::string lowerExtension(const std::string& path);
+
 } // namespace TarvelHost
