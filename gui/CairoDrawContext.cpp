@@ -1,6 +1,7 @@
 // Platform layer: drawing, PNG decoding and offscreen images with cairo.
 
 #include "gui/CBitmap.h"
+#include "gui/TextPlacement.h"
 #include "gui/CFontDesc.h"
 #include "gui/COffscreenContext.h"
 #include "gui/CairoImage.h"
@@ -83,22 +84,9 @@ void CairoDrawContext::drawString(const char* text, const CRect& rect, const CFo
     cairo_font_extents(cr_, &fontExtents);
     cairo_text_extents_t extents;
     cairo_text_extents(cr_, text, &extents);
-    // The installed stand-in for a family (a missing "Helvetica") is often
-    // wider than the original, so text laid out for it would be cut off:
-    // squeeze it horizontally, by at most a quarter, to fit the rectangle.
-    double advance = extents.x_advance;
-    double squeeze = 1.0;
-    if (advance > rect.width() && advance > 0) {
-        squeeze = std::max(0.75, rect.width() / advance);
-        advance *= squeeze;
-    }
-    double x = rect.left;
-    if (align == kCenterText)
-        x = rect.left + (rect.width() - advance) / 2.0;
-    else if (align == kRightText)
-        x = rect.right - advance;
-    if (squeeze < 1.0)
-        x = std::max<double>(x, rect.left);
+    const TextPlacement place = placeText(rect, extents.x_advance, align);
+    const double x = place.x;
+    const double squeeze = place.squeeze;
     double y = rect.top + (rect.height() + fontExtents.ascent - fontExtents.descent) / 2.0;
     setColor(color);
     cairo_translate(cr_, static_cast<int>(x + 0.5), static_cast<int>(y + 0.5));

@@ -2,6 +2,7 @@
 // system's codecs), offscreen images and their PNG files.
 
 #include "gui/win32/GdiPlusImage.h"
+#include "gui/TextPlacement.h"
 
 #include "gui/CBitmap.h"
 #include "gui/CFontDesc.h"
@@ -187,21 +188,9 @@ void GdiPlusDrawContext::drawString(const char* text, const CRect& rect, const C
     const double ascent = em > 0 ? size * chosen->GetCellAscent(Gdiplus::FontStyleRegular) / em : size * 0.8;
     const double descent = em > 0 ? size * chosen->GetCellDescent(Gdiplus::FontStyleRegular) / em : size * 0.2;
 
-    // The same placement as on the other platforms: a stand-in font that is
-    // too wide is squeezed horizontally, by at most a quarter.
-    double advance = bounds.Width;
-    double squeeze = 1.0;
-    if (advance > rect.width() && advance > 0) {
-        squeeze = std::max(0.75, rect.width() / advance);
-        advance *= squeeze;
-    }
-    double x = rect.left;
-    if (align == kCenterText)
-        x = rect.left + (rect.width() - advance) / 2.0;
-    else if (align == kRightText)
-        x = rect.right - advance;
-    if (squeeze < 1.0)
-        x = std::max<double>(x, rect.left);
+    const TextPlacement place = placeText(rect, bounds.Width, align);
+    const double x = place.x;
+    const double squeeze = place.squeeze;
     const double baseline = rect.top + (rect.height() + ascent - descent) / 2.0;
 
     // Save and Restore bring back the clip and the transform.
