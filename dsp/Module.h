@@ -63,6 +63,19 @@ public:
     virtual void prepare() {}
     // Renders `count` (1..16) samples into output[0..count-1].
     virtual void process(int sampleRate, int count) = 0;
+    // Renders the same module of several voices, this one being group[0]
+    // and every other one of the same class. Voices share nothing while they
+    // render, so a module may interleave its peers' work (a feedback loop of
+    // each in its own vector lane, say) as long as every one of them
+    // computes what process() would have.
+    virtual void processGroup(Module* const* group, int size, int sampleRate, int count)
+    {
+        for (int i = 0; i < size; ++i)
+            group[i]->process(sampleRate, count);
+    }
+    // True for a module whose processGroup() does better than one voice
+    // after the other.
+    virtual bool rendersInGroups() const { return false; }
 
     Effect* owner;
     std::string name;

@@ -1,9 +1,12 @@
 #include "dsp/SVFilter.h"
 
+#include "dsp/SVFilterLanes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <typeinfo>
 
 namespace Vorn {
 
@@ -156,10 +159,9 @@ void SVFilter::removeUndampedMode()
     band_ += 2.0 * alpha;
 }
 
-void SVFilter::process(int, int count)
+void SVFilter::beginBlock(int count)
 {
     const float a = cutoffInput[count / 2];
-
     const float cutoffSmoothed = cutoffSmoother_.update();
     double c = (0.5 * a + cutoffSmoothed) * 0.25;
     if (c > 0.25)
@@ -191,24 +193,20 @@ void SVFilter::process(int, int count)
     // Above this damping the two-integrator loop is unstable at coefficient f.
     const double limit = f == 0.0 ? std::numeric_limits<double>::infinity() : 2.0 / f - 0.5 * f;
     f_ = f;
+    limit_ = limit;
     m_ = std::min(static_cast<double>(g), std::min(limit, 2.0));
     activeMode_ = modeIndex(*mode);
+}
 
-    const float* in = input_->output;
-    switch (activeMode_) {
-    case LowPass: run<LowPass>(in, count); break;
-    case HighPass: run<HighPass>(in, count); break;
-    case BandPass: run<BandPass>(in, count); break;
-    default: run<BandReject>(in, count); break;
-    }
-
+void SVFilter::endBlock()
+{
     // A negative coefficient always takes the limit as damping, which puts
     // one pole of each pass exactly at -1. Averaging the two passes cancels
     // that mode in the output, but with any DC in the input it keeps growing
     // in the state (without bound), and as soon as the cutoff moves the
     // stored energy bursts out as a loud spike. Dropping it every block
     // leaves the output as it is and keeps the state bounded.
-    if (m_ == limit)
+    if (m_ == limit_)
         removeUndampedMode();
 
     // A non-finite input sample would otherwise stay in the loop forever and
@@ -216,6 +214,78 @@ void SVFilter::process(int, int count)
     if (!std::isfinite(low_) || !std::isfinite(band_) || !std::isfinite(high_) || !std::isfinite(notch_)
         || !std::isfinite(x_))
         x_ = notch_ = low_ = high_ = band_ = 0.0;
+}
+
+void SVFilter::runActiveMode(int count)
+{
+    const float* in = input_->output;
+    switch (activeMode_) {
+    case LowPass: run<LowPass>(in, count); break;
+    case HighPass: run<HighPass>(in, count); break;
+    case BandPass: run<BandPass>(in, count); break;
+    default: run<BandReject>(in, count); break;
+    }
+}
+
+void SVFilter::process(int, int count)
+{
+    beginBlock(count);
+    runActiveMode(count);
+    endBlock();
+}
+
+void SVFilter::processGroup(Module* const* group, int size, int sampleRate, int count)
+{
+    if (size < 2 || count < 1 || count > kSubBlock || size > SVFilterLanes::kLanes) {
+        Module::processGroup(group, size, sampleRate, count);
+        return;
+    }
+    SVFilter* filters[SVFilterLanes::kLanes];
+    for (int v = 0; v < size; ++v) {
+        if (typeid(*group[v]) != typeid(SVFilter)) {
+            Module::processGroup(group, size, sampleRate, count);
+            return;
+        }
+        filters[v] = static_cast<SVFilter*>(group[v]);
+    }
+    for (int v = 0; v < size; ++v)
+        filters[v]->beginBlock(count);
+    // The voices share their "Mode", so they practically always agree.
+    for (int v = 1; v < size; ++v) {
+        if (filters[v]->activeMode_ != filters[0]->activeMode_) {
+            for (int w = 0; w < size; ++w) {
+                filters[w]->runActiveMode(count);
+                filters[w]->endBlock();
+            }
+            return;
+        }
+    }
+
+    // Unused lanes run a silent filter at rest.
+    SVFilterLanes lanes{};
+    for (int v = 0; v < size; ++v) {
+        const SVFilter& one = *filters[v];
+        lanes.f[v] = one.f_;
+        lanes.m[v] = one.m_;
+        lanes.low[v] = one.low_;
+        lanes.band[v] = one.band_;
+        const float* in = one.input_->output;
+        for (int j = 0; j < count; ++j)
+            lanes.in[j][v] = in[j];
+    }
+    lanes.run(filters[0]->activeMode_, count);
+    for (int v = 0; v < size; ++v) {
+        SVFilter& one = *filters[v];
+        for (int j = 0; j < count; ++j)
+            one.output[j] = lanes.out[j][v];
+        one.low_ = lanes.low[v];
+        one.band_ = lanes.band[v];
+        // What the second pass leaves for inspection, as run() does.
+        one.x_ = 0.0;
+        one.notch_ = -one.m_ * lanes.lastBand1[v];
+        one.high_ = one.notch_ - one.low_;
+        one.endBlock();
+    }
 }
 
 } // namespace Vorn

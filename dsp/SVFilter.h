@@ -21,6 +21,9 @@ public:
 
     int format(const float* param, float value, char* text, std::size_t size) override;
     void process(int sampleRate, int count) override;
+    // Filters of several voices run side by side, one per vector lane.
+    void processGroup(Module* const* group, int size, int sampleRate, int count) override;
+    bool rendersInGroups() const override { return true; }
 
     const float* cutoff;
     const float* mode;
@@ -40,6 +43,11 @@ private:
     template <int Selected>
     void run(const float* in, int count);
     void removeUndampedMode();
+    // The per-block set-up of process() before the loop (coefficients and
+    // mode), and the clean-up after it.
+    void beginBlock(int count);
+    void runActiveMode(int count);
+    void endBlock();
 
     const Module* input_;
     ParamSmoother cutoffSmoother_;
@@ -58,6 +66,7 @@ private:
     float lastDamping_ = 0.0f;
     double f_ = 0.0;
     double m_ = 0.0;
+    double limit_ = 0.0;
     int activeMode_ = 0;
 };
 

@@ -39,15 +39,63 @@ void Voice::prepareVoice()
 
 void Voice::renderVoice(int sampleRate, int count)
 {
-    for (Module* module : modules)
-        module->process(sampleRate, count);
-    std::memcpy(voiceOutput, modules.back()->output, sizeof(float) * static_cast<std::size_t>(count));
-    // A voice that has sounded for 13.5 hours stays the oldest instead of
-    // wrapping to a negative age.
-    if (age > std::numeric_limits<int32_t>::max() - count)
-        age = std::numeric_limits<int32_t>::max();
-    else
-        age += count;
+    Voice* self = this;
+    renderVoices(&self, 1, sampleRate, count);
+}
+
+void Voice::renderVoices(Voice* const* voices, int size, int sampleRate, int count)
+{
+    if (size < 1)
+        return;
+    if (size > kMaxGroup) {
+        renderVoices(voices, kMaxGroup, sampleRate, count);
+        renderVoices(voices + kMaxGroup, size - kMaxGroup, sampleRate, count);
+        return;
+    }
+    const std::size_t moduleCount = voices[0]->modules.size();
+    for (int v = 1; v < size; ++v) {
+        if (voices[v]->modules.size() != moduleCount) {
+            // Not built alike: one voice at a time.
+            for (int w = 0; w < size; ++w)
+                renderVoices(voices + w, 1, sampleRate, count);
+            return;
+        }
+    }
+    // Voice after voice through each stretch of ordinary modules, which
+    // keeps one voice's buffers and state together in the cache; a module
+    // that renders its peers side by side gets them all at once.
+    const std::vector<Module*>& first = voices[0]->modules;
+    std::size_t m = 0;
+    while (m < moduleCount) {
+        if (size > 1 && first[m]->rendersInGroups()) {
+            Module* group[kMaxGroup];
+            for (int v = 0; v < size; ++v)
+                group[v] = voices[v]->modules[m];
+            first[m]->processGroup(group, size, sampleRate, count);
+            ++m;
+            continue;
+        }
+        std::size_t end = m + 1;
+        while (end < moduleCount && !(size > 1 && first[end]->rendersInGroups()))
+            ++end;
+        for (int v = 0; v < size; ++v) {
+            Module* const* modules = voices[v]->modules.data();
+            for (std::size_t k = m; k < end; ++k)
+                modules[k]->process(sampleRate, count);
+        }
+        m = end;
+    }
+    for (int v = 0; v < size; ++v) {
+        Voice& voice = *voices[v];
+        if (!voice.modules.empty())
+            std::memcpy(voice.voiceOutput, voice.modules.back()->output, sizeof(float) * static_cast<std::size_t>(count));
+        // A voice that has sounded for 13.5 hours stays the oldest instead
+        // of wrapping to a negative age.
+        if (voice.age > std::numeric_limits<int32_t>::max() - count)
+            voice.age = std::numeric_limits<int32_t>::max();
+        else
+            voice.age += count;
+    }
 }
 
 void Voice::silenceVoice()

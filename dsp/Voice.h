@@ -26,6 +26,12 @@ public:
 
     void prepareVoice();
     void renderVoice(int sampleRate, int count);
+    // Renders several voices built alike. Modules that render in groups get
+    // the same module of every voice in one processGroup() call; the others
+    // run voice after voice. Each voice's output is what renderVoice() would
+    // have given it.
+    static void renderVoices(Voice* const* voices, int size, int sampleRate, int count);
+    static constexpr int kMaxGroup = 8;
     void silenceVoice();
 
     Effect* owner;

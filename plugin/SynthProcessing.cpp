@@ -128,12 +128,15 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
             const int active = activeVoiceCount();
             const float dt = static_cast<float>(n) / static_cast<float>(sr);
             updateLiveValues(active, dt);
+            Vorn::Voice* sounding[kVoiceCount];
+            int soundingCount = 0;
             for (int v = 0; v < kVoiceCount; ++v) {
                 if (voiceIdle(v))
                     voices_[static_cast<std::size_t>(v)]->silenceVoice();
                 else
-                    voices_[static_cast<std::size_t>(v)]->renderVoice(sr, n);
+                    sounding[soundingCount++] = voices_[static_cast<std::size_t>(v)].get();
             }
+            Vorn::Voice::renderVoices(sounding, soundingCount, sr, n);
             summer_->process(sr, n);
             digi_->process(sr, n);
             phaser_->process(sr, n);

@@ -1,0 +1,30 @@
+#pragma once
+// The filter loop of up to eight voices at once, one voice per double lane.
+// The voices' loops are independent, so side by side they fill the vector
+// units where a single voice waits on its own feedback; each lane performs
+// exactly the operations of SVFilter's single-voice loop, in the same order,
+// so every voice gets the same bits it would have got alone.
+
+#include "dsp/Module.h"
+
+namespace Vorn {
+
+struct SVFilterLanes {
+    static constexpr int kLanes = 8;
+
+    // Per lane: frequency coefficient, damping, and the state (updated).
+    alignas(64) double f[kLanes];
+    alignas(64) double m[kLanes];
+    alignas(64) double low[kLanes];
+    alignas(64) double band[kLanes];
+    // Inputs and outputs, sample by sample, lane by lane.
+    alignas(64) double in[kSubBlock][kLanes];
+    alignas(64) float out[kSubBlock][kLanes];
+    // Each lane's band output of the first pass of its last sample.
+    alignas(64) double lastBand1[kLanes];
+
+    // Runs `count` samples in response `mode` (SVFilter::Mode) on all lanes.
+    void run(int mode, int count);
+};
+
+} // namespace Vorn
