@@ -3,12 +3,6 @@
 #include "dsp/CpuFeatures.h"
 #include "dsp/SVFilter.h"
 
-// The lane vectors are wider than the baseline instruction set; they only
-// ever live inside the kernels below, never cross a call.
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
-
 namespace Vorn {
 
 namespace {
