@@ -55,19 +55,38 @@ void ADSREnvelope::noteOn(int, int)
     level_ = 0.0f;
 }
 
-void ADSREnvelope::process(int sampleRate, int count)
+void ADSREnvelope::updateSteps(int sampleRate)
 {
-    // The divisions happen once per block; knob changes act from the next one.
+    const float attack = *attack_;
+    const float decay = *decay_;
+    const float release = *release_;
+    // NaN never equals itself, so a NaN knob is worked out every time.
+    if (sampleRate == stepsRate_ && attack == stepsAttack_ && decay == stepsDecay_ && release == stepsRelease_)
+        return;
     // A host that reports no usable rate must not turn the steps negative or
     // divide by zero: every segment then simply completes in one frame.
     const double rate = sampleRate > 0 ? static_cast<double>(sampleRate) : 1.0;
     const float h = static_cast<float>(1.0 / (rate * 4.0));
-    const float a = squaredTime(*attack_);
-    const float d = squaredTime(*decay_);
-    const float q = squaredTime(*release_);
-    const float attackStep = h / a;
-    const float decayStep = h / d;
-    const float releaseStep = static_cast<float>(static_cast<double>(h) * 0.25 / static_cast<double>(q));
+    const float a = squaredTime(attack);
+    const float d = squaredTime(decay);
+    const float q = squaredTime(release);
+    attackStep_ = h / a;
+    decayStep_ = h / d;
+    releaseStep_ = static_cast<float>(static_cast<double>(h) * 0.25 / static_cast<double>(q));
+    stepsRate_ = sampleRate;
+    stepsAttack_ = attack;
+    stepsDecay_ = decay;
+    stepsRelease_ = release;
+}
+
+void ADSREnvelope::process(int sampleRate, int count)
+{
+    // The divisions happen once per block at most; knob changes act from the
+    // next one.
+    updateSteps(sampleRate);
+    const float attackStep = attackStep_;
+    const float decayStep = decayStep_;
+    const float releaseStep = releaseStep_;
     // The live value cannot change inside a sub-block, so reading it once is
     // the same as reading it on every decay frame.
     const float sustain = sustainLevel(*sustain_);

@@ -32,6 +32,17 @@ private:
     const float* release_;
     float level_ = 0.0f;
     int stage_ = kIdle;
+
+    // The steps follow from the rate and three knobs alone, which mostly
+    // hold still; they are worked out again only when one of those moved.
+    void updateSteps(int sampleRate);
+    int stepsRate_ = -1;
+    float stepsAttack_ = 0.0f;
+    float stepsDecay_ = 0.0f;
+    float stepsRelease_ = 0.0f;
+    float attackStep_ = 0.0f;
+    float decayStep_ = 0.0f;
+    float releaseStep_ = 0.0f;
 };
 
 } // namespace Vorn

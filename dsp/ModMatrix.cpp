@@ -63,14 +63,20 @@ void ModMatrix::addRoute(const char* routeName, Module* source, Module* scaler, 
                          float* destination, float* secondDestination)
 {
     routes_.push_back(ModRoute{routeName, source, destination, secondDestination, nullptr, scaler, scale});
-    addDestination(destination);
-    addDestination(secondDestination);
+    routeTargets_.emplace_back(addDestination(destination), addDestination(secondDestination));
 }
 
-void ModMatrix::addDestination(float* destination)
+int ModMatrix::addDestination(float* destination)
 {
-    if (destination != nullptr && std::find(destinations_.begin(), destinations_.end(), destination) == destinations_.end())
-        destinations_.push_back(destination);
+    if (destination == nullptr)
+        return -1;
+    const auto found = std::find(destinations_.begin(), destinations_.end(), destination);
+    if (found != destinations_.end())
+        return static_cast<int>(found - destinations_.begin());
+    destinations_.push_back(destination);
+    // Nothing is known of the buffer before the first clearing.
+    dirty_.push_back(kSubBlock);
+    return static_cast<int>(destinations_.size()) - 1;
 }
 
 void ModMatrix::registerDepths()
@@ -91,11 +97,19 @@ int ModMatrix::format(const float* param, float value, char* text, std::size_t s
 void ModMatrix::process(int, int count)
 {
     // Clear every destination before any route adds, so routes that share a
-    // destination are summed.
-    for (float* destination : destinations_)
-        clear(destination, count);
+    // destination are summed. Only the first `count` samples are touched.
+    const std::size_t destinationCount = destinations_.size();
+    for (std::size_t d = 0; d < destinationCount; ++d) {
+        if (dirty_[d] > 0) {
+            clear(destinations_[d], count);
+            if (count >= dirty_[d])
+                dirty_[d] = 0;
+        }
+    }
 
-    for (ModRoute& route : routes_) {
+    const std::size_t routeCount = routes_.size();
+    for (std::size_t r = 0; r < routeCount; ++r) {
+        const ModRoute& route = routes_[r];
         if (route.depth == nullptr)
             continue;
         const float factor = route.scaler != nullptr ? route.scaler->output[count / 2] : 1.0f;
@@ -108,6 +122,10 @@ void ModMatrix::process(int, int count)
         // adds nothing either.
         if (!(amount > 0.0f) || std::isinf(amount))
             continue;
+        const std::pair<int, int> targets = routeTargets_[r];
+        for (const int target : {targets.first, targets.second})
+            if (target >= 0)
+                dirty_[static_cast<std::size_t>(target)] = std::max(dirty_[static_cast<std::size_t>(target)], count);
         if (route.source == nullptr) {
             addConstant(route.destination, amount, count);
             if (route.secondDestination != nullptr)

@@ -6,6 +6,7 @@
 #include "dsp/Module.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Vorn {
@@ -38,12 +39,19 @@ public:
     const std::vector<ModRoute>& routes() const { return routes_; }
 
 private:
-    void addDestination(float* destination);
+    // Index of the destination in destinations_, added if new; -1 for none.
+    int addDestination(float* destination);
 
     std::vector<ModRoute> routes_;
     // Every destination once, in the order routes first name them: routes
     // share destinations, and one clear each is enough.
     std::vector<float*> destinations_;
+    // Per route, the indices of its destinations in destinations_ (-1: none).
+    std::vector<std::pair<int, int>> routeTargets_;
+    // Per destination: how many leading samples may hold anything but
+    // zeros. A destination no route wrote since it was last cleared is all
+    // zeros there and needs no clearing.
+    std::vector<int> dirty_;
 };
 
 } // namespace Vorn

@@ -13,10 +13,11 @@ constexpr double kHundredth = 0.009999999776482582; // the float nearest 0.01, w
 // A smoother that takes in NaN or infinity never leaves it again, which would
 // keep the oscillator at 0 Hz for good; a non-finite setting is ignored and
 // the smoothed value holds until a usable one arrives.
-void step(ParamSmoother& smoother)
+float step(ParamSmoother& smoother)
 {
     if (std::isfinite(*smoother.parameter))
         smoother.update();
+    return smoother.value;
 }
 
 } // namespace
@@ -47,12 +48,24 @@ void Oscillator::noteOn(int note_, int)
     note = static_cast<uint8_t>(note_);
 }
 
+float Oscillator::advance(float modulation)
+{
+    // The smoothed values go straight on in registers rather than through
+    // the members just written.
+    const float coarseValue = step(coarseSmoother);
+    const float fineValue = step(fineSmoother);
+    return frequencyFrom(coarseValue, fineValue, modulation);
+}
+
 float Oscillator::frequency(float modulation) const
+{
+    return frequencyFrom(coarseSmoother.value, fineSmoother.value, modulation);
+}
+
+float Oscillator::frequencyFrom(float coarseValue, float fineValue, float modulation) const
 {
     // The pitch follows from the two smoothed values and the note alone, and
     // those hold still once the smoothers have settled.
-    const float coarseValue = coarseSmoother.value;
-    const float fineValue = fineSmoother.value;
     if (!(coarseValue == lastCoarse_ && fineValue == lastFine_ && note == lastNote_)) {
         const float c = std::floor(coarseValue * 48.0f) - 24.0f;
         const float d = static_cast<float>(static_cast<double>((fineValue - 0.5f) * 100.0f) * kHundredth);

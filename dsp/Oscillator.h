@@ -35,7 +35,14 @@ public:
     ParamSmoother coarseSmoother;
     ParamSmoother fineSmoother;
 
+protected:
+    // process() and frequency() in one step, for the subclasses' process():
+    // steps the smoothers and returns the frequency they then give.
+    float advance(float modulation);
+
 private:
+    float frequencyFrom(float coarseValue, float fineValue, float modulation) const;
+
     // The power of two is the costly step and the pitch rarely changes once
     // the smoothers have settled, so its last result is kept.
     mutable float lastCoarse_ = std::numeric_limits<float>::quiet_NaN();

@@ -10,14 +10,11 @@ namespace {
 typedef double Lanes __attribute__((vector_size(SVFilterLanes::kLanes * sizeof(double))));
 typedef float FloatLanes __attribute__((vector_size(SVFilterLanes::kLanes * sizeof(float))));
 
-inline Lanes load(const double* p)
+// Vectors are passed by reference only: they are wider than the baseline
+// instruction set, whose calling convention has no place for them.
+inline Lanes& lanesAt(double* p)
 {
-    return *reinterpret_cast<const Lanes*>(p);
-}
-
-inline void store(double* p, Lanes v)
-{
-    *reinterpret_cast<Lanes*>(p) = v;
+    return *reinterpret_cast<Lanes*>(p);
 }
 
 // The loop of SVFilter::run with a vector in place of each double; see
@@ -25,8 +22,8 @@ inline void store(double* p, Lanes v)
 template <int Selected>
 [[gnu::always_inline]] inline void runLanes(SVFilterLanes& s, int count)
 {
-    const Lanes f = load(s.f);
-    const Lanes m = load(s.m);
+    const Lanes f = lanesAt(s.f);
+    const Lanes m = lanesAt(s.m);
     const Lanes k = 1.0 - f * m - f * f;
     const Lanes mLL = 1.0 - f * f;
     const Lanes mLB = f * (1.0 + k);
@@ -41,9 +38,11 @@ template <int Selected>
     const Lanes cL = mLL * bL + mLB * bB;
     const Lanes cB = mBL * bL + mBB * bB;
 
-    auto emit = [&](int j, Lanes low, Lanes band, Lanes x, Lanes lowNext, Lanes bandNext) {
+    // Writes sample j and leaves the first pass's band output in band1.
+    auto emit = [&](int j, const Lanes& low, const Lanes& band, const Lanes& x, const Lanes& lowNext,
+                    const Lanes& bandNext, Lanes& band1) {
         const Lanes low1 = low + f * band;
-        const Lanes band1 = k * band - f * low + f * x;
+        band1 = k * band - f * low + f * x;
         Lanes y1, y2;
         if constexpr (Selected == SVFilter::LowPass) {
             y1 = low1;
@@ -60,35 +59,35 @@ template <int Selected>
         }
         const Lanes sum = __builtin_convertvector(__builtin_convertvector(y1, FloatLanes), Lanes) + y2;
         *reinterpret_cast<FloatLanes*>(s.out[j]) = __builtin_convertvector(sum * 0.5, FloatLanes);
-        return band1;
     };
 
-    Lanes low = load(s.low), band = load(s.band);
+    Lanes low = lanesAt(s.low), band = lanesAt(s.band);
     Lanes lastBand1 = {};
     int j = 0;
     for (; j + 2 <= count; j += 2) {
-        const Lanes x0 = load(s.in[j]);
-        const Lanes x1 = load(s.in[j + 1]);
+        const Lanes x0 = lanesAt(s.in[j]);
+        const Lanes x1 = lanesAt(s.in[j + 1]);
         const Lanes lowMid = mLL * low + mLB * band + bL * x0;
         const Lanes bandMid = mBL * low + mBB * band + bB * x0;
         const Lanes lowEnd = nLL * low + nLB * band + (cL * x0 + bL * x1);
         const Lanes bandEnd = nBL * low + nBB * band + (cB * x0 + bB * x1);
-        emit(j, low, band, x0, lowMid, bandMid);
-        lastBand1 = emit(j + 1, lowMid, bandMid, x1, lowEnd, bandEnd);
+        Lanes unused;
+        emit(j, low, band, x0, lowMid, bandMid, unused);
+        emit(j + 1, lowMid, bandMid, x1, lowEnd, bandEnd, lastBand1);
         low = lowEnd;
         band = bandEnd;
     }
     if (j < count) {
-        const Lanes x0 = load(s.in[j]);
+        const Lanes x0 = lanesAt(s.in[j]);
         const Lanes lowEnd = mLL * low + mLB * band + bL * x0;
         const Lanes bandEnd = mBL * low + mBB * band + bB * x0;
-        lastBand1 = emit(j, low, band, x0, lowEnd, bandEnd);
+        emit(j, low, band, x0, lowEnd, bandEnd, lastBand1);
         low = lowEnd;
         band = bandEnd;
     }
-    store(s.low, low);
-    store(s.band, band);
-    store(s.lastBand1, lastBand1);
+    lanesAt(s.low) = low;
+    lanesAt(s.band) = band;
+    lanesAt(s.lastBand1) = lastBand1;
 }
 
 template <int Selected>
@@ -117,13 +116,15 @@ __attribute__((target("avx512f"))) void runAvx512(SVFilterLanes& s, int count)
 #endif
 
 template <int Selected>
-void runWidest(SVFilterLanes& s, int count)
+void runKernel(SVFilterLanes& s, int count, SVFilterLanes::Kernel kernel)
 {
 #if defined(__x86_64__) || defined(__i386__)
-    if (cpuHasAvx512())
+    if (kernel == SVFilterLanes::Kernel::Avx512 && cpuHasAvx512())
         return runAvx512<Selected>(s, count);
-    if (cpuHasAvx2())
+    if (kernel != SVFilterLanes::Kernel::Baseline && cpuHasAvx2())
         return runAvx2<Selected>(s, count);
+#else
+    (void)kernel;
 #endif
     runBase<Selected>(s, count);
 }
@@ -132,11 +133,16 @@ void runWidest(SVFilterLanes& s, int count)
 
 void SVFilterLanes::run(int mode, int count)
 {
+    run(mode, count, Kernel::Avx512);
+}
+
+void SVFilterLanes::run(int mode, int count, Kernel kernel)
+{
     switch (mode) {
-    case SVFilter::LowPass: runWidest<SVFilter::LowPass>(*this, count); break;
-    case SVFilter::HighPass: runWidest<SVFilter::HighPass>(*this, count); break;
-    case SVFilter::BandPass: runWidest<SVFilter::BandPass>(*this, count); break;
-    default: runWidest<SVFilter::BandReject>(*this, count); break;
+    case SVFilter::LowPass: runKernel<SVFilter::LowPass>(*this, count, kernel); break;
+    case SVFilter::HighPass: runKernel<SVFilter::HighPass>(*this, count, kernel); break;
+    case SVFilter::BandPass: runKernel<SVFilter::BandPass>(*this, count, kernel); break;
+    default: runKernel<SVFilter::BandReject>(*this, count, kernel); break;
     }
 }
 

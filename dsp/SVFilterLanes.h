@@ -23,8 +23,13 @@ struct SVFilterLanes {
     // Each lane's band output of the first pass of its last sample.
     alignas(64) double lastBand1[kLanes];
 
-    // Runs `count` samples in response `mode` (SVFilter::Mode) on all lanes.
+    // Runs `count` samples in response `mode` (SVFilter::Mode) on all lanes,
+    // with the widest vectors the processor has, or with a chosen width (one
+    // the processor lacks falls back to a narrower one). Every width gives
+    // the same bits.
+    enum class Kernel { Baseline, Avx2, Avx512 };
     void run(int mode, int count);
+    void run(int mode, int count, Kernel kernel);
 };
 
 } // namespace Vorn

@@ -72,15 +72,16 @@ int WTOscillator::levelFor(int limit)
 
 void WTOscillator::process(int sampleRate, int count)
 {
-    Oscillator::process(sampleRate, count);
-    if (count < 1)
+    if (count < 1) {
+        Oscillator::process(sampleRate, count);
         return;
+    }
     if (count > kSubBlock)
         count = kSubBlock;
     const int middle = count / 2;
 
+    const float f = advance(pitchInput[middle]);
     waveChoice = waveIndex(*wave);
-    const float f = frequency(pitchInput[middle]);
     const float rate = static_cast<float>(sampleRate);
 
     // Limit, increment and level follow from the frequency and the rate
@@ -117,27 +118,35 @@ void WTOscillator::process(int sampleRate, int count)
 
     const float* T = table->levelData(waveChoice, level);
 
+    // Everything the loops use is held in locals: the output buffer may not
+    // be assumed apart from the members, which would be read again on
+    // every sample.
     const uint32_t step = phase.indexStep;
     const int shift = phase.shift;
+    const uint32_t fractionMask = phase.fractionMask;
+    const float fractionScale = phase.fractionScale;
+    const uint32_t inc = increment;
+    uint32_t p = phase.phase;
+    float* out = output;
     if (*position > 0.0f) {
+        const uint32_t shifted = offset;
         for (int j = 0; j < count; ++j) {
-            phase.phase += increment;
-            const uint32_t p = phase.phase;
-            const float frac = phase.fraction();
+            p += inc;
+            const float frac = float(p & fractionMask) * fractionScale;
             const float rest = 1.0f - frac;
             const float y = T[p >> shift] * rest + frac * T[(p + step) >> shift];
-            const uint32_t q = p + offset;
+            const uint32_t q = p + shifted;
             const float y2 = T[q >> shift] * rest + frac * T[(q + step) >> shift];
-            output[j] = y - y2;
+            out[j] = y - y2;
         }
     } else {
         for (int j = 0; j < count; ++j) {
-            phase.phase += increment;
-            const uint32_t p = phase.phase;
-            const float frac = phase.fraction();
-            output[j] = T[p >> shift] * (1.0f - frac) + frac * T[(p + step) >> shift];
+            p += inc;
+            const float frac = float(p & fractionMask) * fractionScale;
+            out[j] = T[p >> shift] * (1.0f - frac) + frac * T[(p + step) >> shift];
         }
     }
+    phase.phase = p;
 }
 
 int WTOscillator::format(const float* param, float value, char* text, std::size_t size)

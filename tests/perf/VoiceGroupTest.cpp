@@ -2,6 +2,7 @@
 // must give every voice exactly what it gets rendered alone.
 
 #include "dsp/SVFilter.h"
+#include "dsp/SVFilterLanes.h"
 #include "dsp/Voice.h"
 
 #include <gtest/gtest.h>
@@ -173,4 +174,40 @@ TEST(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
         }
     }
     EXPECT_GT(voices[0]->age, 0);
+}
+
+// The filter lanes at every vector width the processor offers: the same
+// bits, lane by lane, in every mode and for odd counts.
+TEST(VoiceGroups, FilterLanesAgreeAtEveryWidth)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int mode = 0; mode < SVFilter::kModeCount; ++mode) {
+        SVFilterLanes lanes[3];
+        for (int lane = 0; lane < SVFilterLanes::kLanes; ++lane) {
+            const double f = 0.9 * unit(random);
+            lanes[0].f[lane] = f;
+            lanes[0].m[lane] = 0.02 + 1.9 * unit(random);
+            lanes[0].low[lane] = unit(random) - 0.5;
+            lanes[0].band[lane] = unit(random) - 0.5;
+        }
+        lanes[2] = lanes[1] = lanes[0];
+        const SVFilterLanes::Kernel kernels[3] = {SVFilterLanes::Kernel::Baseline, SVFilterLanes::Kernel::Avx2,
+                                                  SVFilterLanes::Kernel::Avx512};
+        for (int block = 0; block < 200; ++block) {
+            const int count = 1 + block % kSubBlock;
+            for (int j = 0; j < count; ++j)
+                for (int lane = 0; lane < SVFilterLanes::kLanes; ++lane)
+                    lanes[0].in[j][lane] = lanes[1].in[j][lane] = lanes[2].in[j][lane] = 2.0 * unit(random) - 1.0;
+            for (int k = 0; k < 3; ++k)
+                lanes[k].run(mode, count, kernels[k]);
+            for (int k = 1; k < 3; ++k) {
+                ASSERT_EQ(std::memcmp(lanes[0].out, lanes[k].out, sizeof(float) * SVFilterLanes::kLanes * count), 0)
+                    << mode << " " << block;
+                ASSERT_EQ(std::memcmp(lanes[0].low, lanes[k].low, sizeof lanes[0].low), 0);
+                ASSERT_EQ(std::memcmp(lanes[0].band, lanes[k].band, sizeof lanes[0].band), 0);
+                ASSERT_EQ(std::memcmp(lanes[0].lastBand1, lanes[k].lastBand1, sizeof lanes[0].lastBand1), 0);
+            }
+        }
+    }
 }

@@ -201,3 +201,30 @@ TEST(ModMatrix, ShowsDepthsAsWholePercentages)
     EXPECT_EQ(rig.mod.format(depth, 0.0f, text, 2), 2);
     EXPECT_STREQ(text, "0");
 }
+
+// Destinations no route writes are not cleared again and again, which must
+// never let an old sample survive where a clear belonged: a route switched
+// off, short blocks and long ones alternating.
+TEST(ModMatrix, ARouteSwitchedOffLeavesZerosWhateverTheBlockSizes)
+{
+    MatrixRig rig;
+    rig.mod.process(44100, 4); // nothing routed: the first four are cleared
+    for (int j = 0; j < kSubBlock; ++j)
+        EXPECT_EQ(rig.pitch1[j], j < 4 ? 0.0f : 123.0f) << j;
+    param(rig.effect, "ModMPitch") = 1.0f;
+    rig.mod.process(44100, kSubBlock);
+    EXPECT_FLOAT_EQ(rig.pitch1[15], 2.0f * rig.modEnv.output[15]);
+    param(rig.effect, "ModMPitch") = 0.0f;
+    rig.mod.process(44100, 6);
+    for (int j = 0; j < kSubBlock; ++j)
+        EXPECT_EQ(rig.pitch1[j], j < 6 ? 0.0f : 2.0f * rig.modEnv.output[j]) << j;
+    rig.mod.process(44100, 3);
+    rig.mod.process(44100, kSubBlock);
+    for (float* buffer : rig.destinations())
+        for (int j = 0; j < kSubBlock; ++j)
+            ASSERT_EQ(buffer[j], 0.0f) << j;
+    // Writing again after a quiet stretch starts from zeros.
+    param(rig.effect, "ModMRingMod") = 1.0f;
+    rig.mod.process(44100, kSubBlock);
+    EXPECT_EQ(rig.mixer.ringModInput[3], rig.modEnv.output[3]);
+}
