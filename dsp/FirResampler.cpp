@@ -290,18 +290,29 @@ __attribute__((target("avx2"))) int downPlanarAvx2(const float* c, const float (
 // block itself.
 inline float* FirResampler::unroll(float* line, const float* in, int count) const
 {
-    for (int i = 0; i < kLength - 1; ++i)
-        line[i] = history_[static_cast<std::size_t>((position_ + 1 + i) % kLength)];
+    // Written at position 0 the ring is in time order, oldest first (the
+    // vector paths leave it so).
+    if (position_ == 0) {
+        std::memcpy(line, history_.get() + 1, sizeof(float) * (kLength - 1));
+    } else {
+        for (int i = 0; i < kLength - 1; ++i)
+            line[i] = history_[static_cast<std::size_t>((position_ + 1 + i) % kLength)];
+    }
     std::memcpy(line + kLength - 1, in, sizeof(float) * static_cast<std::size_t>(count));
     return line + kLength - 1;
 }
 
-// Leaves the history as pushing the block sample by sample would.
+// Leaves the history as pushing the block sample by sample would: the same
+// last eight samples in the same order, starting at position 0 when the
+// block alone fills it.
 inline void FirResampler::rewind(const float* stream, int count)
 {
-    const int first = count > kLength ? count - kLength : 0;
-    position_ = (position_ + first) % kLength;
-    for (int t = first; t < count; ++t)
+    if (count >= kLength) {
+        std::memcpy(history_.get(), stream + count - kLength, sizeof(float) * kLength);
+        position_ = 0;
+        return;
+    }
+    for (int t = 0; t < count; ++t)
         push(stream[t]);
 }
 
@@ -368,10 +379,17 @@ void FirResampler::downsamplePlanar(int n, const float* planes, float* out)
     // The seven stream samples before the block, oldest first, go behind
     // the planes: stream sample -7 + m is history slot (position + 1 + m).
     float q[kLanes][kPlaneLength];
-    for (int m = -8; m < 0; ++m) {
-        const float value = m == -8 ? 0.0f : history_[static_cast<std::size_t>((position_ + 8 + m) % kLength)];
-        const int r = (m + 8) % kLanes;
-        q[r][(m + 8) / kLanes] = value;
+    const float* h = history_.get();
+    if (position_ == 0) {
+        // Stream sample -8 + i is slot i; the oldest is never read.
+        for (int i = 0; i < kLength; ++i)
+            q[i % kLanes][i / kLanes] = i == 0 ? 0.0f : h[i];
+    } else {
+        for (int m = -8; m < 0; ++m) {
+            const float value = m == -8 ? 0.0f : h[(position_ + 8 + m) % kLength];
+            const int r = (m + 8) % kLanes;
+            q[r][(m + 8) / kLanes] = value;
+        }
     }
     for (int r = 0; r < kLanes; ++r)
         std::memcpy(&q[r][2], planes + r * n, sizeof(float) * static_cast<std::size_t>(n));
@@ -379,11 +397,17 @@ void FirResampler::downsamplePlanar(int n, const float* planes, float* out)
     i = downPlanarSse2(coefficients_, q, i, n, out);
     for (; i < n; ++i)
         out[i] = downScalar(coefficients_, q, i);
-    // The history keeps the last eight stream samples.
-    const int first = 4 * n > kLength ? 4 * n - kLength : 0;
-    position_ = (position_ + first) % kLength;
-    for (int t = first; t < 4 * n; ++t)
-        push(q[t % kLanes][t / kLanes + 2]);
+    // The history keeps the last eight stream samples, in time order from
+    // position 0 when the block alone fills it.
+    if (4 * n >= kLength) {
+        float* slot = history_.get();
+        for (int t = 4 * n - kLength, i = 0; i < kLength; ++t, ++i)
+            slot[i] = q[t % kLanes][t / kLanes + 2];
+        position_ = 0;
+    } else {
+        for (int t = 0; t < 4 * n; ++t)
+            push(q[t % kLanes][t / kLanes + 2]);
+    }
 }
 #else
 bool FirResampler::planarFits(int) const { return false; }

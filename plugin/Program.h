@@ -22,7 +22,8 @@ struct Program {
     static constexpr int kNameSize = 32;
 
     explicit Program(int parameterCount)
-        : params(new ProgramParam[static_cast<std::size_t>(parameterCount)]), paramCount(parameterCount)
+        : params(new ProgramParam[static_cast<std::size_t>(parameterCount > 0 ? parameterCount : 0)]),
+          paramCount(parameterCount > 0 ? parameterCount : 0)
     {
         setName("-- empty --");
     }
