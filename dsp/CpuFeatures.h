@@ -31,6 +31,21 @@ inline bool cpuHasAvx512()
 #endif
 }
 
+// The wider encodings of plain scalar loops: AVX2's three-operand forms and
+// BMI2's shifts.
+inline bool cpuHasAvx2AndBmi2()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0 && __builtin_cpu_supports("bmi2") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
 inline bool cpuHasSse41()
 {
 #if defined(__x86_64__) || defined(__i386__)

@@ -1,7 +1,7 @@
 #include "dsp/LFO.h"
 
-
 #include "dsp/SyncDivisions.h"
+#include "dsp/TableReader.h"
 #include "dsp/WaveTable.h"
 
 #include <cmath>
@@ -169,19 +169,7 @@ void LFO::process(int sampleRate, int count)
     }
     // Always the richest level: the LFO keeps the full band-limited shape.
     const float* t = table_->levelData(choice(*wave_, WaveTable::kWaveCount), 0);
-    const int shift = phase_.shift;
-    const uint32_t mask = phase_.fractionMask;
-    const uint32_t next = phase_.indexStep;
-    const float scale = phase_.fractionScale;
-    uint32_t phase = phase_.phase;
-    for (int frame = 0; frame < count; ++frame) {
-        phase += step;
-        const uint32_t i0 = phase >> shift;
-        const uint32_t i1 = (phase + next) >> shift;
-        const float frac = static_cast<float>(phase & mask) * scale;
-        output[frame] = t[i0] * (1.0f - frac) + frac * t[i1];
-    }
-    phase_.phase = phase;
+    phase_.phase = TableReader::read(t, phase_, step, count, output);
 }
 
 void LFO::controlChange(int, int) {}

@@ -81,8 +81,11 @@ int ModMatrix::addDestination(float* destination)
 
 void ModMatrix::registerDepths()
 {
-    for (ModRoute& route : routes_)
+    depths_.clear();
+    for (ModRoute& route : routes_) {
         route.depth = owner->addParameter(this, route.name.c_str(), 0.0f);
+        depths_.push_back(route.depth);
+    }
 }
 
 int ModMatrix::format(const float* param, float value, char* text, std::size_t size)
@@ -107,11 +110,13 @@ void ModMatrix::process(int, int count)
         }
     }
 
-    const std::size_t routeCount = routes_.size();
+    // Routes whose depth is not registered yet have no entry here.
+    const std::size_t routeCount = depths_.size();
     for (std::size_t r = 0; r < routeCount; ++r) {
-        const ModRoute& route = routes_[r];
-        if (route.depth == nullptr)
+        // 0 x anything is 0 or NaN, neither of which adds.
+        if (*depths_[r] == 0.0f)
             continue;
+        const ModRoute& route = routes_[r];
         const float factor = route.scaler != nullptr ? route.scaler->output[count / 2] : 1.0f;
         const float depth = *route.depth;
         // The depth knob responds quadratically, which also makes its sign

@@ -46,6 +46,9 @@ private:
     // Every destination once, in the order routes first name them: routes
     // share destinations, and one clear each is enough.
     std::vector<float*> destinations_;
+    // Per route, its live depth: a route at depth 0 adds nothing whatever its
+    // other factors, and is passed over without touching the route itself.
+    std::vector<const float*> depths_;
     // Per route, the indices of its destinations in destinations_ (-1: none).
     std::vector<std::pair<int, int>> routeTargets_;
     // Per destination: how many leading samples may hold anything but

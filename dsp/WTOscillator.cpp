@@ -1,5 +1,7 @@
 #include "dsp/WTOscillator.h"
 
+#include "dsp/TableReader.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -118,35 +120,10 @@ void WTOscillator::process(int sampleRate, int count)
 
     const float* T = table->levelData(waveChoice, level);
 
-    // Everything the loops use is held in locals: the output buffer may not
-    // be assumed apart from the members, which would be read again on
-    // every sample.
-    const uint32_t step = phase.indexStep;
-    const int shift = phase.shift;
-    const uint32_t fractionMask = phase.fractionMask;
-    const float fractionScale = phase.fractionScale;
-    const uint32_t inc = increment;
-    uint32_t p = phase.phase;
-    float* out = output;
-    if (*position > 0.0f) {
-        const uint32_t shifted = offset;
-        for (int j = 0; j < count; ++j) {
-            p += inc;
-            const float frac = float(p & fractionMask) * fractionScale;
-            const float rest = 1.0f - frac;
-            const float y = T[p >> shift] * rest + frac * T[(p + step) >> shift];
-            const uint32_t q = p + shifted;
-            const float y2 = T[q >> shift] * rest + frac * T[(q + step) >> shift];
-            out[j] = y - y2;
-        }
-    } else {
-        for (int j = 0; j < count; ++j) {
-            p += inc;
-            const float frac = float(p & fractionMask) * fractionScale;
-            out[j] = T[p >> shift] * (1.0f - frac) + frac * T[(p + step) >> shift];
-        }
-    }
-    phase.phase = p;
+    if (*position > 0.0f)
+        phase.phase = TableReader::readDifference(T, phase, increment, offset, count, output);
+    else
+        phase.phase = TableReader::read(T, phase, increment, count, output);
 }
 
 int WTOscillator::format(const float* param, float value, char* text, std::size_t size)
