@@ -1,6 +1,7 @@
 #include "dsp/SVFilter.h"
 
 #include "dsp/SVFilterLanes.h"
+#include "dsp/SVFilterLoop.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,84 +61,19 @@ int SVFilter::format(const float* param, float value, char* text, std::size_t si
     return Module::format(param, value, text, size);
 }
 
-// Each sample runs two passes of the loop, the second with a zero input:
-//     notch = x - m band, low += f band, high = notch - low, band += f high.
-// Written that way every sample waits on a chain of ten dependent double
-// operations. The passes are linear in (low, band, x), so the state after
-// both is computed from the state before them with the combined
-// coefficients (s' = M s + b x), and the state two samples on directly
-// (M^2 s + M b x0 + b x1): three dependent operations per two samples. The
-// responses of each sample's two passes are formed beside that chain. The
-// results are the same up to the rounding of the regrouped sums (about
-// 1e-16 of the state).
+// The loop itself is shared with the filter lanes (see SVFilterLoop.h).
 template <int Selected>
 void SVFilter::run(const float* in, int count)
 {
     const double f = f_;
     const double m = m_;
-    // One pass: low1 = low + f band, band1 = k band - f low + f x.
-    const double k = 1.0 - f * m - f * f;
-    // Both passes: M and b.
-    const double mLL = 1.0 - f * f;
-    const double mLB = f * (1.0 + k);
-    const double bL = f * f;
-    const double mBL = -(k * f + f);
-    const double mBB = k * k - f * f;
-    const double bB = k * f;
-    // Two samples: M^2 and M b.
-    const double nLL = mLL * mLL + mLB * mBL;
-    const double nLB = mLL * mLB + mLB * mBB;
-    const double nBL = mBL * mLL + mBB * mBL;
-    const double nBB = mBL * mLB + mBB * mBB;
-    const double cL = mLL * bL + mLB * bB;
-    const double cB = mBL * bL + mBB * bB;
-
-    // One sample's output from the state before it (low, band), its input
-    // and the state after it; returns the second pass's band input.
-    auto emit = [&](int j, double low, double band, double x, double lowNext, double bandNext) {
-        const double low1 = low + f * band;
-        const double band1 = k * band - f * low + f * x;
-        double y1, y2;
-        if constexpr (Selected == LowPass) {
-            y1 = low1;
-            y2 = lowNext;
-        } else if constexpr (Selected == HighPass) {
-            y1 = (x - m * band) - low1;
-            y2 = -m * band1 - lowNext;
-        } else if constexpr (Selected == BandPass) {
-            y1 = band1;
-            y2 = bandNext;
-        } else {
-            y1 = x - m * band;
-            y2 = -m * band1;
-        }
-        output[j] = static_cast<float>((static_cast<float>(y1) + y2) * 0.5);
-        return band1;
-    };
-
     double low = low_, band = band_;
     double lastBand1 = 0.0;
-    int j = 0;
-    for (; j + 2 <= count; j += 2) {
-        const double x0 = in[j];
-        const double x1 = in[j + 1];
-        const double lowMid = mLL * low + mLB * band + bL * x0;
-        const double bandMid = mBL * low + mBB * band + bB * x0;
-        const double lowEnd = nLL * low + nLB * band + (cL * x0 + bL * x1);
-        const double bandEnd = nBL * low + nBB * band + (cB * x0 + bB * x1);
-        emit(j, low, band, x0, lowMid, bandMid);
-        lastBand1 = emit(j + 1, lowMid, bandMid, x1, lowEnd, bandEnd);
-        low = lowEnd;
-        band = bandEnd;
-    }
-    if (j < count) {
-        const double x0 = in[j];
-        const double lowEnd = mLL * low + mLB * band + bL * x0;
-        const double bandEnd = mBL * low + mBB * band + bB * x0;
-        lastBand1 = emit(j, low, band, x0, lowEnd, bandEnd);
-        low = lowEnd;
-        band = bandEnd;
-    }
+    svFilterLoop<Selected>(
+        f, m, low, band, lastBand1, count, [in](int j, double& x) { x = in[j]; },
+        [this](int j, const double& y1, const double& y2) {
+            output[j] = static_cast<float>((static_cast<float>(y1) + y2) * 0.5);
+        });
     if (count > 0) {
         // What the second pass leaves for inspection.
         x_ = 0.0;
