@@ -169,6 +169,14 @@ void LFO::process(int sampleRate, int count)
     }
     // Always the richest level: the LFO keeps the full band-limited shape.
     const float* t = table_->levelData(choice(*wave_, WaveTable::kWaveCount), 0);
+    if (middleOnly_ && count > 0) {
+        const int middle = count / 2;
+        PhaseAccumulator before = phase_;
+        before.phase += static_cast<uint32_t>(middle) * step;
+        TableReader::read(t, before, step, 1, output + middle);
+        phase_.phase += static_cast<uint32_t>(count) * step;
+        return;
+    }
     phase_.phase = TableReader::read(t, phase_, step, count, output);
 }
 

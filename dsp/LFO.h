@@ -31,6 +31,10 @@ public:
     // anything, so the LFO only advances its phase and leaves its output
     // buffer as it was. An LFO told of no reader always renders.
     void addOutputReader(const float* depth);
+    // For a reader that takes only the middle sample of each sub-block
+    // (count / 2): the LFO then computes that sample alone, as the frame
+    // loop would have, and advances its phase over the whole sub-block.
+    void setMiddleOnly(bool middleOnly) { middleOnly_ = middleOnly; }
 
     // Written by the modulation matrix; the LFO's amplitude is not
     // modulated, so nothing here reads it.
@@ -45,6 +49,7 @@ private:
     const float* readers_[kMaxReaders] = {};
     int readerCount_ = 0;
     bool outputUnread() const;
+    bool middleOnly_ = false;
 
     const float* reset_;
     const float* speed_;

@@ -99,11 +99,18 @@ int ModMatrix::format(const float* param, float value, char* text, std::size_t s
 
 void ModMatrix::process(int, int count)
 {
+    if (count < 1)
+        return;
     // Clear every destination before any route adds, so routes that share a
-    // destination are summed. Only the first `count` samples are touched.
+    // destination are summed. Only the first `count` samples are touched,
+    // or only the middle one.
+    const int from = middleOnly_ ? count / 2 : 0;
+    const int length = middleOnly_ ? 1 : count;
     const std::size_t destinationCount = destinations_.size();
     for (std::size_t d = 0; d < destinationCount; ++d) {
-        if (dirty_[d] > 0) {
+        if (middleOnly_) {
+            destinations_[d][from] = 0.0f;
+        } else if (dirty_[d] > 0) {
             clear(destinations_[d], count);
             if (count >= dirty_[d])
                 dirty_[d] = 0;
@@ -132,13 +139,13 @@ void ModMatrix::process(int, int count)
             if (target >= 0)
                 dirty_[static_cast<std::size_t>(target)] = std::max(dirty_[static_cast<std::size_t>(target)], count);
         if (route.source == nullptr) {
-            addConstant(route.destination, amount, count);
+            addConstant(route.destination + from, amount, length);
             if (route.secondDestination != nullptr)
-                addConstant(route.secondDestination, amount, count);
+                addConstant(route.secondDestination + from, amount, length);
         } else {
-            addScaled(route.destination, route.source->output, amount, count);
+            addScaled(route.destination + from, route.source->output + from, amount, length);
             if (route.secondDestination != nullptr)
-                addScaled(route.secondDestination, route.source->output, amount, count);
+                addScaled(route.secondDestination + from, route.source->output + from, amount, length);
         }
     }
 }

@@ -38,6 +38,12 @@ public:
 
     const std::vector<ModRoute>& routes() const { return routes_; }
 
+    // For a voice whose modules read every modulation input at the middle
+    // sample of the sub-block only (count / 2): the matrix then computes
+    // that sample alone, with the same operations, and leaves the other
+    // samples of every destination as they were.
+    void setMiddleOnly(bool middleOnly) { middleOnly_ = middleOnly; }
+
 private:
     // Index of the destination in destinations_, added if new; -1 for none.
     int addDestination(float* destination);
@@ -55,6 +61,7 @@ private:
     // zeros. A destination no route wrote since it was last cleared is all
     // zeros there and needs no clearing.
     std::vector<int> dirty_;
+    bool middleOnly_ = false;
 };
 
 } // namespace Vorn

@@ -83,6 +83,13 @@ void Synth::buildGraph()
         mod->addRoute("MPosition", modEnv, nullptr, 1.0f, osc1->positionInput, osc2->positionInput);
         mod->addRoute("MRingMod", modEnv, nullptr, 1.0f, mixer->ringModInput, nullptr);
         mod->registerDepths();
+        // Every modulation input is read once per sub-block, at its middle
+        // sample (the filter, mixer and oscillators take one value per
+        // sub-block), and the LFOs feed nothing but the matrix; so only that
+        // sample of the LFOs and of the matrix sums is ever needed.
+        mod->setMiddleOnly(true);
+        lfo1->setMiddleOnly(true);
+        lfo2->setMiddleOnly(true);
         // The LFOs feed nothing but these routes: with their depths at 0 the
         // LFOs need not draw their waves.
         for (const ModRoute& route : mod->routes()) {
