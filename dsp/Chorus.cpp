@@ -1,5 +1,6 @@
 #include "dsp/Chorus.h"
 
+#include "dsp/NonFiniteWatch.h"
 #include "dsp/PhaseIncrement.h"
 #include "dsp/WaveTable.h"
 
@@ -62,7 +63,7 @@ void Chorus::process(int sampleRate, int count)
     const uint32_t slot = writePhase_.indexStep;
     const int shift = writePhase_.shift;
 
-    float poison = 0.0f;
+    NonFiniteWatch written;
     for (int i = 0; i < count; ++i) {
         const uint32_t lfoIndex = lfoPhase_.index();
         const uint32_t lfoNext = (lfoPhase_.phase + lfoPhase_.indexStep) >> lfoPhase_.shift;
@@ -86,13 +87,13 @@ void Chorus::process(int sampleRate, int count)
         const float d = ((a * f - b) * f + c) * f + x0;
 
         output[i] = wet * d + in[i];
-        const float written = d * feedback + in[i];
-        line_[writePhase_.index()] = written;
-        poison += written - written; // NaN once anything non-finite went in
+        const float sample = d * feedback + in[i];
+        line_[writePhase_.index()] = sample;
+        written.add(sample); // once anything non-finite went in
         writePhase_.phase += slot;
         lfoPhase_.phase += increment;
     }
-    if (!(poison == 0.0f))
+    if (written.any())
         lineTainted_ = true;
 }
 

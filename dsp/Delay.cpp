@@ -1,5 +1,6 @@
 #include "dsp/Delay.h"
 
+#include "dsp/NonFiniteWatch.h"
 
 #include "dsp/SyncDivisions.h"
 
@@ -79,17 +80,17 @@ void Delay::process(int sampleRate, int count)
     const float dry = 1.0f - wet;
     const float* in = input_->output;
     float* ring = ring_.data();
-    float poison = 0.0f;
+    NonFiniteWatch written;
     // No bypass: the ring records even while the echo is silent.
     for (int i = 0; i < count; ++i) {
         const float d = ring[static_cast<uint16_t>(writeIndex_ - L)];
         output[i] = in[i] * dry + wet * d;
-        const float written = d * feedback + in[i];
-        ring[writeIndex_] = written;
-        poison += written - written; // NaN once anything non-finite went in
+        const float sample = d * feedback + in[i];
+        ring[writeIndex_] = sample;
+        written.add(sample); // once anything non-finite went in
         writeIndex_ = static_cast<uint16_t>(writeIndex_ + 1);
     }
-    if (!(poison == 0.0f))
+    if (written.any())
         ringTainted_ = true;
 }
 

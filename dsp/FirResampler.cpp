@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "dsp/CpuFeatures.h"
+#include "dsp/NonFiniteWatch.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -459,10 +460,7 @@ void FirResampler::load(const float* samples, int n)
 
 bool FirResampler::historyIsFinite() const
 {
-    float poison = 0.0f;
-    for (int i = 0; i < historyLength_; ++i)
-        poison += history_[static_cast<std::size_t>(i)] - history_[static_cast<std::size_t>(i)];
-    return poison == 0.0f;
+    return NonFiniteWatch::allFinite(history_.get(), historyLength_);
 }
 
 void FirResampler::skip(int n, const float* in)

@@ -1,9 +1,9 @@
 #include "dsp/Saturator.h"
 
+#include "dsp/NonFiniteWatch.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 namespace Vorn {
 
@@ -67,14 +67,7 @@ void Saturator::process(int, int count)
 // them, which catchUp() does from the remembered inputs.
 bool Saturator::passThrough(int count, const float* in)
 {
-    // A float is NaN or infinite exactly when its exponent bits are all set.
-    std::uint32_t largest = 0;
-    for (int j = 0; j < count; ++j) {
-        std::uint32_t bits;
-        std::memcpy(&bits, in + j, sizeof bits);
-        largest = std::max(largest, bits & 0x7fffffffu);
-    }
-    if (largest >= 0x7f800000u)
+    if (!NonFiniteWatch::allFinite(in, count))
         return false; // NaN or infinity in the input: the full path decides
     if (skipped_ == 0 && (!up_.historyIsFinite() || !down_.historyIsFinite()))
         return false;
