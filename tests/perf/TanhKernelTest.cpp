@@ -43,13 +43,15 @@ TEST(TanhKernels, EveryFormGivesTheScalarBitsAtEveryLength)
 {
     const std::vector<float> values = kernelInputs();
     for (float g : {1.0f, 16.0f, 32.0f}) {
-        for (TanhShaper::Kernel kernel : {TanhShaper::Kernel::Sse2, TanhShaper::Kernel::Avx2, TanhShaper::Kernel::Avx512}) {
+        for (TanhShaper::Kernel kernel :
+             {TanhShaper::Kernel::Sse2, TanhShaper::Kernel::Avx2, TanhShaper::Kernel::Avx512}) {
             // Lengths 1 to 37 in turn, so every remainder of 4, 8 and 16 is
             // left to the narrower forms and the scalar one.
             int n = 1;
             for (std::size_t start = 0; start < values.size(); start += static_cast<std::size_t>(n), n = n % 37 + 1) {
                 const std::size_t end = std::min(values.size(), start + static_cast<std::size_t>(n));
-                std::vector<float> scalar(values.begin() + static_cast<long>(start), values.begin() + static_cast<long>(end));
+                std::vector<float> scalar(values.begin() + static_cast<long>(start),
+                                          values.begin() + static_cast<long>(end));
                 std::vector<float> wide = scalar;
                 TanhShaper::apply(scalar.data(), static_cast<int>(scalar.size()), g, TanhShaper::Kernel::Scalar);
                 TanhShaper::apply(wide.data(), static_cast<int>(wide.size()), g, kernel);
