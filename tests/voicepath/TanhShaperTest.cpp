@@ -3,55 +3,138 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <vector>
 
 using namespace Vorn;
 
-// The vector tanh against the library's over the shaper's whole input range,
-// including the tiny, the saturated and the non-finite.
-TEST(TanhShaper, AgreesWithTheLibraryToTheFloatStep)
+namespace {
+
+const TanhShaper::Kernel kFastKernels[] = {TanhShaper::Kernel::Scalar, TanhShaper::Kernel::Sse2,
+                                           TanhShaper::Kernel::Avx2, TanhShaper::Kernel::Avx512};
+
+float fromBits(std::uint32_t u)
+{
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f;
+}
+
+std::uint32_t toBits(float f)
+{
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+// The spacing of floats at |exact|, the step a rounded result is measured in.
+double floatStep(double exact)
+{
+    const float rounded = std::fabs(static_cast<float>(exact));
+    if (rounded < std::numeric_limits<float>::min())
+        return std::numeric_limits<float>::denorm_min();
+    int exponent = 0;
+    std::frexp(rounded, &exponent);
+    return std::ldexp(1.0, exponent - 24);
+}
+
+} // namespace
+
+// The fast tanh against the exact one over the shaper's input range: a
+// dense, evenly spread share of every float between 2^-14 and 12 of either
+// sign (the arithmetic changes branch at 0.7 and saturates at 9.5, so both
+// seams are crossed), tiny values down to the subnormal, and huge ones.
+TEST(TanhShaper, StaysWithinTwoFloatStepsOfTheExactTanh)
 {
     std::vector<float> values;
-    for (float x = -12.0f; x <= 12.0f; x += 0.000731f)
+    for (std::uint32_t u = toBits(0x1p-14f); u <= toBits(12.0f); u += 41) {
+        values.push_back(fromBits(u));
+        values.push_back(-fromBits(u));
+    }
+    for (float x = 0.69f; x <= 0.71f; x = std::nextafter(x, 1.0f)) // every float at the branch seam
         values.push_back(x);
-    for (float tiny : {1e-30f, -1e-20f, 1e-8f, 3e-5f, -7e-4f, 0.0f, -0.0f, 1e-38f})
+    for (float x = 9.4f; x <= 9.6f; x = std::nextafter(x, 10.0f)) // and where the result reaches 1
+        values.push_back(x);
+    for (float tiny : {1e-30f, -1e-20f, 1e-8f, 3e-5f, -7e-4f, 0.0f, -0.0f, 1e-38f, 1e-40f, -1e-45f})
         values.push_back(tiny);
-    for (float big : {20.0f, -25.0f, 1e10f, -3e38f})
+    for (float big : {20.0f, -25.0f, 1e10f, -3e38f, std::numeric_limits<float>::max()})
         values.push_back(big);
-    values.resize(values.size() / 4 * 4 + 3, 0.5f); // an odd tail for the scalar path
+    while (values.size() % 16 != 7) // remainders for the narrower forms and the scalar one
+        values.push_back(0.5f);
 
-    for (auto kernel : {TanhShaper::Kernel::Sse2, TanhShaper::Kernel::Avx2}) {
-        for (float g : {1.0f, 16.0f, 32.0f}) {
-            std::vector<float> fast = values, exact = values;
+    for (TanhShaper::Kernel kernel : kFastKernels) {
+        for (float g : {1.0f, 16.0f}) {
+            std::vector<float> fast = values;
             TanhShaper::apply(fast.data(), static_cast<int>(fast.size()), g, kernel);
-            TanhShaper::applyExact(exact.data(), static_cast<int>(exact.size()), g);
-            int differing = 0;
             for (std::size_t i = 0; i < values.size(); ++i) {
-                if (fast[i] != exact[i]) {
-                    ++differing;
-                    // one step of float at most, and then only barely
-                    ASSERT_LE(std::fabs(fast[i] - exact[i]), std::nextafter(std::fabs(exact[i]), 2.0f) - std::fabs(exact[i]))
-                        << values[i] << " g " << g;
-                    ASSERT_LT(std::fabs(static_cast<double>(fast[i]) - std::tanh(static_cast<double>(g * values[i]))), 1e-7);
+                const double exact = std::tanh(static_cast<double>(g * values[i]));
+                const double error = std::fabs(static_cast<double>(fast[i]) - exact);
+                ASSERT_LE(error, 2.0 * floatStep(exact))
+                    << values[i] << " g " << g << " kernel " << static_cast<int>(kernel) << " gives " << fast[i];
+                ASSERT_LT(error, 1.5e-7) << values[i] << " g " << g << " kernel " << static_cast<int>(kernel);
+            }
+            // saturated exactly, and a tiny input comes out as itself
+            // rather than as 0
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                const float y = g * values[i];
+                if (std::fabs(y) >= 9.5f) {
+                    ASSERT_EQ(fast[i], std::copysign(1.0f, y)) << y;
+                }
+                if (std::fabs(y) < 1e-6f) {
+                    ASSERT_EQ(fast[i], y) << y;
                 }
             }
-            EXPECT_LT(differing, static_cast<int>(values.size() / 10000 + 1)) << g;
         }
+    }
+}
+
+TEST(TanhShaper, IsExactlyOdd)
+{
+    std::vector<float> positive, negative;
+    for (float x = 1e-3f; x < 11.0f; x *= 1.0007f) {
+        positive.push_back(x);
+        negative.push_back(-x);
+    }
+    for (TanhShaper::Kernel kernel : kFastKernels) {
+        std::vector<float> up = positive, down = negative;
+        TanhShaper::apply(up.data(), static_cast<int>(up.size()), 3.0f, kernel);
+        TanhShaper::apply(down.data(), static_cast<int>(down.size()), 3.0f, kernel);
+        for (std::size_t i = 0; i < up.size(); ++i)
+            ASSERT_EQ(up[i], -down[i]) << positive[i];
     }
 }
 
 TEST(TanhShaper, NonFiniteInputs)
 {
     const float inf = std::numeric_limits<float>::infinity();
-    for (auto kernel : {TanhShaper::Kernel::Sse2, TanhShaper::Kernel::Avx2}) {
-        float work[8] = {inf, -inf, std::numeric_limits<float>::quiet_NaN(), 1.0f, inf, -inf, 0.0f, 2.0f};
+    for (TanhShaper::Kernel kernel : kFastKernels) {
+        // 8 samples: the scalar form takes all, SSE2 two groups, AVX2 one.
+        float work[8] = {inf, -inf, std::numeric_limits<float>::quiet_NaN(), 1.0f, inf, -inf, 0.0f, -0.0f};
         TanhShaper::apply(work, 8, 4.0f, kernel);
         EXPECT_EQ(work[0], 1.0f);
         EXPECT_EQ(work[1], -1.0f);
         EXPECT_TRUE(std::isnan(work[2]));
-        EXPECT_EQ(work[3], static_cast<float>(std::tanh(4.0)));
+        EXPECT_NEAR(work[3], std::tanh(4.0), 2.0 * floatStep(std::tanh(4.0)));
+        EXPECT_EQ(work[4], 1.0f);
+        EXPECT_EQ(work[5], -1.0f);
         EXPECT_EQ(work[6], 0.0f);
+        EXPECT_FALSE(std::signbit(work[6]));
+        EXPECT_EQ(work[7], 0.0f);
+        EXPECT_TRUE(std::signbit(work[7]));
     }
+}
+
+TEST(TanhShaper, LibraryKernelIsTheExactForm)
+{
+    std::vector<float> values;
+    for (int i = -300; i <= 300; ++i)
+        values.push_back(0.013f * static_cast<float>(i));
+    std::vector<float> library = values, exact = values;
+    TanhShaper::apply(library.data(), static_cast<int>(library.size()), 16.0f, TanhShaper::Kernel::Library);
+    TanhShaper::applyExact(exact.data(), static_cast<int>(exact.size()), 16.0f);
+    EXPECT_EQ(library, exact);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        ASSERT_EQ(exact[i], static_cast<float>(std::tanh(static_cast<double>(16.0f * values[i])))) << values[i];
 }
