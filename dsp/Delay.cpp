@@ -1,7 +1,7 @@
 #include "dsp/Delay.h"
 
 #include "dsp/NonFiniteWatch.h"
-
+#include "dsp/NonNegativeFloor.h"
 #include "dsp/SyncDivisions.h"
 
 #include <algorithm>
@@ -18,7 +18,7 @@ int divisionIndex(float v)
         v = 0.0f;
     if (v > 1.0f)
         v = 1.0f;
-    return static_cast<int>(std::floor(v * static_cast<float>(kSyncDivisionCount - 1) + 0.5f));
+    return nonNegativeFloor(v * static_cast<float>(kSyncDivisionCount - 1) + 0.5f);
 }
 
 // Lengths beyond the ring (and a NaN or infinite product) become the

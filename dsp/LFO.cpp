@@ -1,5 +1,6 @@
 #include "dsp/LFO.h"
 
+#include "dsp/NonNegativeFloor.h"
 #include "dsp/SyncDivisions.h"
 #include "dsp/TableReader.h"
 #include "dsp/WaveTable.h"
@@ -28,7 +29,7 @@ float unitClamp(float value)
 
 int choice(float value, int choices)
 {
-    return static_cast<int>(std::floor(static_cast<float>(choices - 1) * unitClamp(value) + 0.5f));
+    return nonNegativeFloor(static_cast<float>(choices - 1) * unitClamp(value) + 0.5f);
 }
 
 float freeRate(float speed)

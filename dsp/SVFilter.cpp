@@ -1,5 +1,6 @@
 #include "dsp/SVFilter.h"
 
+#include "dsp/NonNegativeFloor.h"
 #include "dsp/SVFilterLanes.h"
 #include "dsp/SVFilterLoop.h"
 
@@ -39,7 +40,7 @@ int SVFilter::modeIndex(float value)
     if (std::isnan(v))
         v = 0.0f;
     v = std::clamp(v, 0.0f, 1.0f);
-    return static_cast<int>(std::floor(3.0f * v + 0.5f));
+    return nonNegativeFloor(3.0f * v + 0.5f);
 }
 
 SVFilter::SVFilter(Effect* owner_, const char* name_, const Module* input)

@@ -1,5 +1,6 @@
 #include "dsp/WTOscillator.h"
 
+#include "dsp/NonNegativeFloor.h"
 #include "dsp/TableReader.h"
 
 #include <cmath>
@@ -46,7 +47,7 @@ int WTOscillator::waveIndex(float value)
         v = 0.0f;
     if (v > 1.0f)
         v = 1.0f;
-    return static_cast<int>(std::floor(8.0f * v + 0.5f));
+    return nonNegativeFloor(8.0f * v + 0.5f);
 }
 
 int WTOscillator::levelFor(int limit)
