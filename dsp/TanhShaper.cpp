@@ -7,7 +7,6 @@
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
 #define VORN_X86 1
 #endif
 
@@ -120,161 +119,93 @@ float tanhLane(float y)
 
 } // namespace
 
-#if defined(VORN_X86)
+// The vector forms: tanhLane's operations on N lanes at once, written once
+// with the compiler's vector types and compiled for each instruction set.
+// Lane vectors travel by reference only (those wider than the baseline have
+// no place in its calling convention).
 namespace {
 
-inline __m128 tanh4(__m128 y)
+template <int N>
+struct Lanes {
+    typedef float Float __attribute__((vector_size(N * sizeof(float))));
+    typedef std::uint32_t Bits __attribute__((vector_size(N * sizeof(float))));
+};
+
+template <int N>
+[[gnu::always_inline]] inline void tanhLanes(typename Lanes<N>::Float& y)
 {
-    const __m128 signMask = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(kSignBit)));
-    const __m128 sign = _mm_and_ps(y, signMask);
-    __m128 a = _mm_andnot_ps(signMask, y);
-    a = _mm_min_ps(_mm_set1_ps(kLimit), a);
+    using Float = typename Lanes<N>::Float;
+    using Bits = typename Lanes<N>::Bits;
+    const Float zero = {};
+    const Bits bits = __builtin_bit_cast(Bits, y);
+    const Bits sign = bits & kSignBit;
+    Float a = __builtin_bit_cast(Float, bits & ~kSignBit);
+    const Float limit = zero + kLimit;
+    a = limit < a ? limit : a;
 
-    const __m128 w = _mm_mul_ps(a, _mm_set1_ps(kTwoLog2e));
-    const __m128 magic = _mm_set1_ps(kRoundingMagic);
-    const __m128 shifted = _mm_add_ps(w, magic);
-    const __m128 k = _mm_sub_ps(shifted, magic);
-    const __m128 f = _mm_sub_ps(w, k);
-    const __m128 f2 = _mm_mul_ps(f, f);
-    const __m128 f4 = _mm_mul_ps(f2, f2);
-    const __m128 e12 = _mm_add_ps(_mm_set1_ps(kE1), _mm_mul_ps(_mm_set1_ps(kE2), f));
-    const __m128 e34 = _mm_add_ps(_mm_set1_ps(kE3), _mm_mul_ps(_mm_set1_ps(kE4), f));
-    const __m128 e56 = _mm_add_ps(_mm_set1_ps(kE5), _mm_mul_ps(_mm_set1_ps(kE6), f));
-    const __m128 q = _mm_add_ps(_mm_add_ps(e12, _mm_mul_ps(e34, f2)), _mm_mul_ps(e56, f4));
-    const __m128 e = _mm_add_ps(_mm_set1_ps(kE0), _mm_mul_ps(f, q));
-    const __m128i kField = _mm_slli_epi32(_mm_castps_si128(shifted), 23);
-    const __m128 down = _mm_castsi128_ps(_mm_sub_epi32(_mm_set1_epi32(static_cast<int>(kExponentOne)), kField));
-    const __m128 twiceDown = _mm_castsi128_ps(_mm_sub_epi32(_mm_set1_epi32(static_cast<int>(kExponentTwo)), kField));
-    const __m128 large = _mm_sub_ps(_mm_set1_ps(1.0f), _mm_div_ps(twiceDown, _mm_add_ps(e, down)));
+    const Float w = a * kTwoLog2e;
+    const Float shifted = w + kRoundingMagic;
+    const Float k = shifted - kRoundingMagic;
+    const Float f = w - k;
+    const Float f2 = f * f;
+    const Float f4 = f2 * f2;
+    const Float e12 = kE1 + kE2 * f;
+    const Float e34 = kE3 + kE4 * f;
+    const Float e56 = kE5 + kE6 * f;
+    const Float q = (e12 + e34 * f2) + e56 * f4;
+    const Float e = kE0 + f * q;
+    const Bits kField = __builtin_bit_cast(Bits, shifted) << 23;
+    const Float down = __builtin_bit_cast(Float, kExponentOne - kField);
+    const Float twiceDown = __builtin_bit_cast(Float, kExponentTwo - kField);
+    const Float large = 1.0f - twiceDown / (e + down);
 
-    const __m128 s = _mm_mul_ps(a, a);
-    __m128 p = _mm_set1_ps(kP4);
-    p = _mm_add_ps(_mm_mul_ps(p, s), _mm_set1_ps(kP3));
-    p = _mm_add_ps(_mm_mul_ps(p, s), _mm_set1_ps(kP2));
-    p = _mm_add_ps(_mm_mul_ps(p, s), _mm_set1_ps(kP1));
-    p = _mm_add_ps(_mm_mul_ps(p, s), _mm_set1_ps(kP0));
-    const __m128 small = _mm_add_ps(a, _mm_mul_ps(_mm_mul_ps(a, s), p));
+    const Float s = a * a;
+    Float p = zero + kP4;
+    p = p * s + kP3;
+    p = p * s + kP2;
+    p = p * s + kP1;
+    p = p * s + kP0;
+    const Float small = a + (a * s) * p;
 
-    const __m128 useSmall = _mm_cmplt_ps(a, _mm_set1_ps(kSplit));
-    const __m128 t = _mm_or_ps(_mm_and_ps(useSmall, small), _mm_andnot_ps(useSmall, large));
-    return _mm_or_ps(t, sign);
+    const Float split = zero + kSplit;
+    const Float t = a < split ? small : large;
+    y = __builtin_bit_cast(Float, __builtin_bit_cast(Bits, t) | sign);
 }
 
-int applySse2(float* work, int n, float g)
+// Shapes the whole groups of N samples of work[0..n); returns how many.
+template <int N>
+[[gnu::always_inline]] inline int applyLanes(float* work, int n, float g)
 {
-    const __m128 gain = _mm_set1_ps(g);
+    using Float = typename Lanes<N>::Float;
     int i = 0;
-    for (; i + 4 <= n; i += 4)
-        _mm_storeu_ps(work + i, tanh4(_mm_mul_ps(gain, _mm_loadu_ps(work + i))));
+    for (; i + N <= n; i += N) {
+        Float y;
+        std::memcpy(&y, work + i, sizeof y);
+        y = g * y;
+        tanhLanes<N>(y);
+        std::memcpy(work + i, &y, sizeof y);
+    }
     return i;
 }
 
-__attribute__((target("avx2"))) inline __m256 tanh8(__m256 y)
+int applyFour(float* work, int n, float g)
 {
-    const __m256 signMask = _mm256_castsi256_ps(_mm256_set1_epi32(static_cast<int>(kSignBit)));
-    const __m256 sign = _mm256_and_ps(y, signMask);
-    __m256 a = _mm256_andnot_ps(signMask, y);
-    a = _mm256_min_ps(_mm256_set1_ps(kLimit), a);
-
-    const __m256 w = _mm256_mul_ps(a, _mm256_set1_ps(kTwoLog2e));
-    const __m256 magic = _mm256_set1_ps(kRoundingMagic);
-    const __m256 shifted = _mm256_add_ps(w, magic);
-    const __m256 k = _mm256_sub_ps(shifted, magic);
-    const __m256 f = _mm256_sub_ps(w, k);
-    const __m256 f2 = _mm256_mul_ps(f, f);
-    const __m256 f4 = _mm256_mul_ps(f2, f2);
-    const __m256 e12 = _mm256_add_ps(_mm256_set1_ps(kE1), _mm256_mul_ps(_mm256_set1_ps(kE2), f));
-    const __m256 e34 = _mm256_add_ps(_mm256_set1_ps(kE3), _mm256_mul_ps(_mm256_set1_ps(kE4), f));
-    const __m256 e56 = _mm256_add_ps(_mm256_set1_ps(kE5), _mm256_mul_ps(_mm256_set1_ps(kE6), f));
-    const __m256 q = _mm256_add_ps(_mm256_add_ps(e12, _mm256_mul_ps(e34, f2)), _mm256_mul_ps(e56, f4));
-    const __m256 e = _mm256_add_ps(_mm256_set1_ps(kE0), _mm256_mul_ps(f, q));
-    const __m256i kField = _mm256_slli_epi32(_mm256_castps_si256(shifted), 23);
-    const __m256 down =
-        _mm256_castsi256_ps(_mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(kExponentOne)), kField));
-    const __m256 twiceDown =
-        _mm256_castsi256_ps(_mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(kExponentTwo)), kField));
-    const __m256 large = _mm256_sub_ps(_mm256_set1_ps(1.0f), _mm256_div_ps(twiceDown, _mm256_add_ps(e, down)));
-
-    const __m256 s = _mm256_mul_ps(a, a);
-    __m256 p = _mm256_set1_ps(kP4);
-    p = _mm256_add_ps(_mm256_mul_ps(p, s), _mm256_set1_ps(kP3));
-    p = _mm256_add_ps(_mm256_mul_ps(p, s), _mm256_set1_ps(kP2));
-    p = _mm256_add_ps(_mm256_mul_ps(p, s), _mm256_set1_ps(kP1));
-    p = _mm256_add_ps(_mm256_mul_ps(p, s), _mm256_set1_ps(kP0));
-    const __m256 small = _mm256_add_ps(a, _mm256_mul_ps(_mm256_mul_ps(a, s), p));
-
-    const __m256 useSmall = _mm256_cmp_ps(a, _mm256_set1_ps(kSplit), _CMP_LT_OQ);
-    const __m256 t = _mm256_blendv_ps(large, small, useSmall);
-    return _mm256_or_ps(t, sign);
+    return applyLanes<4>(work, n, g);
 }
 
+#if defined(VORN_X86)
 __attribute__((target("avx2"))) int applyAvx2(float* work, int n, float g)
 {
-    const __m256 gain = _mm256_set1_ps(g);
-    int i = 0;
-    for (; i + 8 <= n; i += 8)
-        _mm256_storeu_ps(work + i, tanh8(_mm256_mul_ps(gain, _mm256_loadu_ps(work + i))));
-    return i;
-}
-
-// The same arithmetic on sixteen lanes. (GCC 12's AVX-512 headers warn about
-// their own undefined pass-through operands.)
-#pragma GCC diagnostic push
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-__attribute__((target("avx512f"))) inline __m512 tanh16(__m512 y)
-{
-    const __m512i signMask = _mm512_set1_epi32(static_cast<int>(kSignBit));
-    const __m512i bits = _mm512_castps_si512(y);
-    const __m512i sign = _mm512_and_si512(bits, signMask);
-    __m512 a = _mm512_castsi512_ps(_mm512_andnot_si512(signMask, bits));
-    a = _mm512_min_ps(_mm512_set1_ps(kLimit), a);
-
-    const __m512 w = _mm512_mul_ps(a, _mm512_set1_ps(kTwoLog2e));
-    const __m512 magic = _mm512_set1_ps(kRoundingMagic);
-    const __m512 shifted = _mm512_add_ps(w, magic);
-    const __m512 k = _mm512_sub_ps(shifted, magic);
-    const __m512 f = _mm512_sub_ps(w, k);
-    const __m512 f2 = _mm512_mul_ps(f, f);
-    const __m512 f4 = _mm512_mul_ps(f2, f2);
-    const __m512 e12 = _mm512_add_ps(_mm512_set1_ps(kE1), _mm512_mul_ps(_mm512_set1_ps(kE2), f));
-    const __m512 e34 = _mm512_add_ps(_mm512_set1_ps(kE3), _mm512_mul_ps(_mm512_set1_ps(kE4), f));
-    const __m512 e56 = _mm512_add_ps(_mm512_set1_ps(kE5), _mm512_mul_ps(_mm512_set1_ps(kE6), f));
-    const __m512 q = _mm512_add_ps(_mm512_add_ps(e12, _mm512_mul_ps(e34, f2)), _mm512_mul_ps(e56, f4));
-    const __m512 e = _mm512_add_ps(_mm512_set1_ps(kE0), _mm512_mul_ps(f, q));
-    const __m512i kField = _mm512_slli_epi32(_mm512_castps_si512(shifted), 23);
-    const __m512 down =
-        _mm512_castsi512_ps(_mm512_sub_epi32(_mm512_set1_epi32(static_cast<int>(kExponentOne)), kField));
-    const __m512 twiceDown =
-        _mm512_castsi512_ps(_mm512_sub_epi32(_mm512_set1_epi32(static_cast<int>(kExponentTwo)), kField));
-    const __m512 large = _mm512_sub_ps(_mm512_set1_ps(1.0f), _mm512_div_ps(twiceDown, _mm512_add_ps(e, down)));
-
-    const __m512 s = _mm512_mul_ps(a, a);
-    __m512 p = _mm512_set1_ps(kP4);
-    p = _mm512_add_ps(_mm512_mul_ps(p, s), _mm512_set1_ps(kP3));
-    p = _mm512_add_ps(_mm512_mul_ps(p, s), _mm512_set1_ps(kP2));
-    p = _mm512_add_ps(_mm512_mul_ps(p, s), _mm512_set1_ps(kP1));
-    p = _mm512_add_ps(_mm512_mul_ps(p, s), _mm512_set1_ps(kP0));
-    const __m512 small = _mm512_add_ps(a, _mm512_mul_ps(_mm512_mul_ps(a, s), p));
-
-    const __mmask16 useSmall = _mm512_cmp_ps_mask(a, _mm512_set1_ps(kSplit), _CMP_LT_OQ);
-    const __m512 t = _mm512_mask_blend_ps(useSmall, large, small);
-    return _mm512_castsi512_ps(_mm512_or_si512(_mm512_castps_si512(t), sign));
+    return applyLanes<8>(work, n, g);
 }
 
 __attribute__((target("avx512f"))) int applyAvx512(float* work, int n, float g)
 {
-    const __m512 gain = _mm512_set1_ps(g);
-    int i = 0;
-    for (; i + 16 <= n; i += 16)
-        _mm512_storeu_ps(work + i, tanh16(_mm512_mul_ps(gain, _mm512_loadu_ps(work + i))));
-    return i;
+    return applyLanes<16>(work, n, g);
 }
-#pragma GCC diagnostic pop
+#endif
 
 } // namespace
-#endif
 
 TanhShaper::Kernel TanhShaper::widest()
 {
@@ -306,11 +237,10 @@ void TanhShaper::apply(float* work, int n, float g, Kernel kernel)
         i = applyAvx512(work, n, g);
     if ((kernel == Kernel::Avx512 || kernel == Kernel::Avx2) && cpuHasAvx2())
         i += applyAvx2(work + i, n - i, g);
-    if (kernel != Kernel::Scalar)
-        i += applySse2(work + i, n - i, g);
-#else
-    (void)kernel;
 #endif
+    // Four lanes: SSE2 on x86, whatever the target has elsewhere.
+    if (kernel != Kernel::Scalar)
+        i += applyFour(work + i, n - i, g);
     for (; i < n; ++i)
         work[i] = tanhLane(g * work[i]);
 }
