@@ -16,7 +16,7 @@ TEST(NonFiniteWatch, FlagsExactlyWhatTheDifferenceWouldTurnIntoNaN)
     const float values[] = {0.0f,
                             -0.0f,
                             1.0f,
-                            -3.5e38f,
+                            -3.0e38f,
                             limits::max(),
                             limits::lowest(),
                             limits::min(),
