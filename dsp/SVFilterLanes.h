@@ -18,7 +18,7 @@ struct SVFilterLanes {
     alignas(64) double low[kLanes];
     alignas(64) double band[kLanes];
     // Inputs and outputs, sample by sample, lane by lane.
-    alignas(64) double in[kSubBlock][kLanes];
+    alignas(64) float in[kSubBlock][kLanes];
     alignas(64) float out[kSubBlock][kLanes];
     // Each lane's band output of the first pass of its last sample.
     alignas(64) double lastBand1[kLanes];

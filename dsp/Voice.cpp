@@ -65,9 +65,13 @@ void Voice::renderVoices(Voice* const* voices, int size, int sampleRate, int cou
     // keeps one voice's buffers and state together in the cache; a module
     // that renders its peers side by side gets them all at once.
     const std::vector<Module*>& first = voices[0]->modules;
+    const std::vector<unsigned char>& grouped = voices[0]->grouped;
+    // Modules put in directly rather than through addModule() have no entry
+    // in `grouped` and render voice after voice.
+    const auto inGroups = [&](std::size_t m) { return size > 1 && m < grouped.size() && grouped[m] != 0; };
     std::size_t m = 0;
     while (m < moduleCount) {
-        if (size > 1 && first[m]->rendersInGroups()) {
+        if (inGroups(m)) {
             Module* group[kMaxGroup];
             for (int v = 0; v < size; ++v)
                 group[v] = voices[v]->modules[m];
@@ -76,7 +80,7 @@ void Voice::renderVoices(Voice* const* voices, int size, int sampleRate, int cou
             continue;
         }
         std::size_t end = m + 1;
-        while (end < moduleCount && !(size > 1 && first[end]->rendersInGroups()))
+        while (end < moduleCount && !inGroups(end))
             ++end;
         for (int v = 0; v < size; ++v) {
             Module* const* modules = voices[v]->modules.data();

@@ -21,7 +21,11 @@ public:
     void noteOn(int note, int velocity) override;
 
     // Takes ownership of `module`; it renders after the modules added before.
-    void addModule(Module* module) { modules.push_back(module); }
+    void addModule(Module* module)
+    {
+        modules.push_back(module);
+        grouped.push_back(module->rendersInGroups() ? 1 : 0);
+    }
     void addListener(MIDIListener* listener) { listeners.push_back(listener); }
 
     void prepareVoice();
@@ -37,6 +41,8 @@ public:
     Effect* owner;
     std::vector<MIDIListener*> listeners;
     std::vector<Module*> modules;
+    // Per module: whether it renders its voices' copies as a group.
+    std::vector<unsigned char> grouped;
     uint8_t note = 0;
     float voiceOutput[kSubBlock] = {};
     int32_t age = 0;

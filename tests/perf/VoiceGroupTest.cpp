@@ -198,7 +198,7 @@ TEST(VoiceGroups, FilterLanesAgreeAtEveryWidth)
             const int count = 1 + block % kSubBlock;
             for (int j = 0; j < count; ++j)
                 for (int lane = 0; lane < SVFilterLanes::kLanes; ++lane)
-                    lanes[0].in[j][lane] = lanes[1].in[j][lane] = lanes[2].in[j][lane] = 2.0 * unit(random) - 1.0;
+                    lanes[0].in[j][lane] = lanes[1].in[j][lane] = lanes[2].in[j][lane] = static_cast<float>(2.0 * unit(random) - 1.0);
             for (int k = 0; k < 3; ++k)
                 lanes[k].run(mode, count, kernels[k]);
             for (int k = 1; k < 3; ++k) {
