@@ -14,17 +14,17 @@ namespace {
 constexpr double kTwoToThe32Double = 4294967296.0;
 
 // The low 32 bits of trunc(x) for x >= 0. Below 2^63 this is the plain
-// conversion through a 64-bit integer; larger finite values (absurd
-// frequencies) are reduced exactly with fmod instead of overflowing the
-// conversion, and anything non-finite or negative gives 0.
+// conversion through a 64-bit integer, which truncates by itself; larger
+// finite values (absurd frequencies) are whole numbers already and are
+// reduced exactly with fmod instead of overflowing the conversion. Anything
+// non-finite or negative gives 0.
 uint32_t low32(double x)
 {
     if (!(x >= 0.0) || std::isinf(x))
         return 0u;
-    const double t = std::trunc(x);
-    if (t < 9223372036854775808.0)
-        return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(t)));
-    return static_cast<uint32_t>(std::fmod(t, kTwoToThe32Double));
+    if (x < 9223372036854775808.0)
+        return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(x)));
+    return static_cast<uint32_t>(std::fmod(x, kTwoToThe32Double));
 }
 
 } // namespace
