@@ -75,14 +75,19 @@ void SVFilter::run(const float* in, int count)
         [this](int j, const double& y1, const double& y2) {
             output[j] = static_cast<float>((static_cast<float>(y1) + y2) * 0.5);
         });
-    if (count > 0) {
-        // What the second pass leaves for inspection.
-        x_ = 0.0;
-        notch_ = -m * lastBand1;
-        high_ = notch_ - low;
-    }
     low_ = low;
     band_ = band;
+    if (count > 0)
+        keepSecondPass(lastBand1);
+}
+
+// What the block's last second pass leaves for inspection, from the first
+// pass's band output of the last sample and the state after it.
+void SVFilter::keepSecondPass(double lastBand1)
+{
+    x_ = 0.0;
+    notch_ = -m_ * lastBand1;
+    high_ = notch_ - low_;
 }
 
 void SVFilter::removeUndampedMode()
@@ -217,10 +222,7 @@ void SVFilter::processGroup(Module* const* group, int size, int sampleRate, int 
             one.output[j] = lanes.out[j][v];
         one.low_ = lanes.low[v];
         one.band_ = lanes.band[v];
-        // What the second pass leaves for inspection, as run() does.
-        one.x_ = 0.0;
-        one.notch_ = -one.m_ * lanes.lastBand1[v];
-        one.high_ = one.notch_ - one.low_;
+        one.keepSecondPass(lanes.lastBand1[v]);
         one.endBlock();
     }
 }

@@ -43,6 +43,7 @@ private:
     template <int Selected>
     void run(const float* in, int count);
     void removeUndampedMode();
+    void keepSecondPass(double lastBand1);
     // The per-block set-up of process() before the loop (coefficients and
     // mode), and the clean-up after it.
     void beginBlock(int count);

@@ -7,6 +7,8 @@
 #include "dsp/ModMatrix.h"
 #include "dsp/WaveTable.h"
 
+#include "FeedModule.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -18,11 +20,7 @@ using namespace Vorn;
 
 namespace {
 
-class Source : public Module {
-public:
-    Source(Effect* owner, const char* name) : Module(owner, name) { std::memset(output, 0, sizeof output); }
-    void process(int, int) override {}
-};
+using Source = FeedModule;
 
 float& param(Effect& effect, const char* name) { return effect.parameter(effect.findParameter(name)).value; }
 

@@ -5,6 +5,8 @@
 #include "dsp/SVFilterLanes.h"
 #include "dsp/Voice.h"
 
+#include "FeedModule.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -19,12 +21,7 @@ using namespace Vorn;
 
 namespace {
 
-// A source whose next sub-block the test writes.
-class Feed : public Module {
-public:
-    Feed(Effect* owner, const char* name) : Module(owner, name) { std::memset(output, 0, sizeof output); }
-    void process(int, int) override {}
-};
+using Feed = FeedModule;
 
 // Any other module, to break up a group.
 class Echo : public Module {
