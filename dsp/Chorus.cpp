@@ -1,6 +1,5 @@
 #include "dsp/Chorus.h"
 
-#include "dsp/NonFiniteWatch.h"
 #include "dsp/PhaseIncrement.h"
 #include "dsp/WaveTable.h"
 
@@ -36,13 +35,20 @@ int32_t Chorus::readOffset(float seconds, float sampleRate)
 void Chorus::process(int sampleRate, int count)
 {
     const float* in = input_->output;
+    Run run = begin(sampleRate);
+    for (int i = 0; i < count; ++i)
+        output[i] = step(run, in[i]);
+    end(run);
+}
+
+Chorus::Run Chorus::begin(int sampleRate)
+{
+    Run run{};
     const float wet = *wet_;
-    if (wet == 0.0f) {
-        // Bypassed and frozen: the line, the LFO and the write position stay.
-        for (int i = 0; i < count; ++i)
-            output[i] = in[i];
-        return;
-    }
+    // Bypassed and frozen: the line, the LFO and the write position stay.
+    run.bypass = wet == 0.0f;
+    if (run.bypass)
+        return run;
     const float depth = *depth_;
     const float feedback = *feedback_;
     const float rate = *rate_;
@@ -58,42 +64,18 @@ void Chorus::process(int sampleRate, int count)
 
     const float fsr = static_cast<float>(sampleRate);
     const float hertz = rate * 10.0f;
-    const uint32_t increment = phaseIncrement(hertz * 4294967296.0f / fsr);
-    const float* table = waveTable_->levelData(1, 0);
-    const uint32_t slot = writePhase_.indexStep;
-    const int shift = writePhase_.shift;
+    run.wet = wet;
+    run.depth = depth;
+    run.feedback = feedback;
+    run.sampleRate = fsr;
+    run.increment = phaseIncrement(hertz * 4294967296.0f / fsr);
+    run.table = waveTable_->levelData(1, 0);
+    return run;
+}
 
-    NonFiniteWatch written;
-    for (int i = 0; i < count; ++i) {
-        const uint32_t lfoIndex = lfoPhase_.index();
-        const uint32_t lfoNext = (lfoPhase_.phase + lfoPhase_.indexStep) >> lfoPhase_.shift;
-        const float lfoFrac = lfoPhase_.fraction();
-        const float lfo = table[lfoIndex] * (1.0f - lfoFrac) + lfoFrac * table[lfoNext];
-
-        const float seconds = lfo * 0.003f * depth + 0.02f;
-        const uint32_t pos = writePhase_.phase + static_cast<uint32_t>(readOffset(seconds, fsr));
-        const float f = static_cast<float>(pos & writePhase_.fractionMask) * writePhase_.fractionScale;
-
-        // Hermite interpolation between the second and third of four slots.
-        const float xm1 = line_[pos >> shift];
-        const float x0 = line_[(pos + slot) >> shift];
-        const float x1 = line_[(pos + 2u * slot) >> shift];
-        const float x2 = line_[(pos + 3u * slot) >> shift];
-        const float c = (x1 - xm1) * 0.5f;
-        const float v = x0 - x1;
-        const float w = c + v;
-        const float a = w + v + (x2 - x0) * 0.5f;
-        const float b = w + a;
-        const float d = ((a * f - b) * f + c) * f + x0;
-
-        output[i] = wet * d + in[i];
-        const float sample = d * feedback + in[i];
-        line_[writePhase_.index()] = sample;
-        written.add(sample); // once anything non-finite went in
-        writePhase_.phase += slot;
-        lfoPhase_.phase += increment;
-    }
-    if (written.any())
+void Chorus::end(const Run& run)
+{
+    if (run.written.any())
         lineTainted_ = true;
 }
 

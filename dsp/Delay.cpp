@@ -1,6 +1,5 @@
 #include "dsp/Delay.h"
 
-#include "dsp/NonFiniteWatch.h"
 #include "dsp/NonNegativeFloor.h"
 #include "dsp/SyncDivisions.h"
 
@@ -65,6 +64,15 @@ uint16_t Delay::length(int sampleRate) const
 
 void Delay::process(int sampleRate, int count)
 {
+    const float* in = input_->output;
+    Run run = begin(sampleRate);
+    for (int i = 0; i < count; ++i)
+        output[i] = step(run, in[i]);
+    end(run);
+}
+
+Delay::Run Delay::begin(int sampleRate)
+{
     const float feedback = *feedback_;
     const float wet = *wet_;
     // A NaN feedback (or NaN input, or runaway feedback) would circulate in
@@ -75,22 +83,21 @@ void Delay::process(int sampleRate, int count)
         std::fill(ring_.begin(), ring_.end(), 0.0f);
         ringTainted_ = false;
     }
-
-    const uint16_t L = length(sampleRate);
-    const float dry = 1.0f - wet;
-    const float* in = input_->output;
-    float* ring = ring_.data();
-    NonFiniteWatch written;
     // No bypass: the ring records even while the echo is silent.
-    for (int i = 0; i < count; ++i) {
-        const float d = ring[static_cast<uint16_t>(writeIndex_ - L)];
-        output[i] = in[i] * dry + wet * d;
-        const float sample = d * feedback + in[i];
-        ring[writeIndex_] = sample;
-        written.add(sample); // once anything non-finite went in
-        writeIndex_ = static_cast<uint16_t>(writeIndex_ + 1);
-    }
-    if (written.any())
+    Run run{};
+    run.feedback = feedback;
+    run.wet = wet;
+    run.dry = 1.0f - wet;
+    run.length = length(sampleRate);
+    run.writeIndex = writeIndex_;
+    run.ring = ring_.data();
+    return run;
+}
+
+void Delay::end(const Run& run)
+{
+    writeIndex_ = run.writeIndex;
+    if (run.written.any())
         ringTainted_ = true;
 }
 

@@ -3,6 +3,7 @@
 // when synced, a note division of the host tempo.
 
 #include "dsp/Module.h"
+#include "dsp/NonFiniteWatch.h"
 
 #include <cstdint>
 #include <vector>
@@ -22,6 +23,33 @@ public:
 
     // The echo length in samples for the current settings and tempo.
     uint16_t length(int sampleRate) const;
+
+    // process() in three parts, for running in one sample loop with the
+    // effects before it (see Phaser::Run): begin() does the per-block work,
+    // step() renders one sample, end() keeps the state.
+    struct Run {
+        float feedback;
+        float wet;
+        float dry;
+        uint16_t length;
+        uint16_t writeIndex;
+        float* ring;
+        NonFiniteWatch written;
+    };
+    Run begin(int sampleRate);
+    static float step(Run& run, float in)
+    {
+        const float d = run.ring[static_cast<uint16_t>(run.writeIndex - run.length)];
+        const float out = in * run.dry + run.wet * d;
+        const float sample = d * run.feedback + in;
+        run.ring[run.writeIndex] = sample;
+        run.written.add(sample); // once anything non-finite went in
+        run.writeIndex = static_cast<uint16_t>(run.writeIndex + 1);
+        return out;
+    }
+    void end(const Run& run);
+
+    const Module* input() const { return input_; }
 
 private:
     const float* feedback_;

@@ -40,13 +40,22 @@ void Phaser::clearState()
 void Phaser::process(int sampleRate, int count)
 {
     const float* in = input_->output;
+    // The sections' state lives in the run's locals for the block: kept in
+    // the members, every sample would wait on their stores and reloads.
+    Run run = begin(sampleRate, count);
+    for (int i = 0; i < count; ++i)
+        output[i] = step(run, in[i]);
+    end(run);
+}
+
+Phaser::Run Phaser::begin(int sampleRate, int count)
+{
+    Run run{};
     const float wet = *wet_;
-    if (wet == 0.0f) {
-        // Bypassed and frozen: neither the LFO nor the sections move.
-        for (int i = 0; i < count; ++i)
-            output[i] = in[i];
-        return;
-    }
+    // Bypassed and frozen: neither the LFO nor the sections move.
+    run.bypass = wet == 0.0f;
+    if (run.bypass)
+        return run;
     const float feedback = *feedback_;
     const float center = *center_;
     const float modDepth = *modDepth_;
@@ -58,8 +67,6 @@ void Phaser::process(int sampleRate, int count)
     if (std::isfinite(feedback) && std::isfinite(wet) && std::isfinite(center) && std::isfinite(modDepth)
         && std::isfinite(modRate) && !stateIsFinite())
         clearState();
-
-    const float dry = 1.0f - wet;
 
     const float frequency = 4.0f * modRate * modRate;
     lfoPhase_.phase += static_cast<uint32_t>(count) * phaseIncrement(frequency * 4294967296.0f / static_cast<float>(sampleRate));
@@ -82,30 +89,26 @@ void Phaser::process(int sampleRate, int count)
     for (AllPass& s : stages_)
         s.coefficient = a;
 
-    // The section states live in locals for the block: kept in the members,
-    // every sample would wait on their stores and reloads.
-    float lastInput[kStageCount];
-    float lastOutput[kStageCount];
+    run.a = a;
+    run.feedback = feedback;
+    run.dry = 1.0f - wet;
+    run.wet = wet;
+    run.feedbackSample = feedbackSample_;
     for (int k = 0; k < kStageCount; ++k) {
-        lastInput[k] = stages_[k].lastInput;
-        lastOutput[k] = stages_[k].lastOutput;
+        run.lastInput[k] = stages_[k].lastInput;
+        run.lastOutput[k] = stages_[k].lastOutput;
     }
-    float feedbackSample = feedbackSample_;
-    for (int i = 0; i < count; ++i) {
-        float y = feedback * feedbackSample + in[i];
-        for (int k = 0; k < kStageCount; ++k) {
-            const float out = a * y + lastInput[k] - a * lastOutput[k];
-            lastInput[k] = y;
-            lastOutput[k] = out;
-            y = out;
-        }
-        feedbackSample = y;
-        output[i] = in[i] * dry + y * wet;
-    }
-    feedbackSample_ = feedbackSample;
+    return run;
+}
+
+void Phaser::end(const Run& run)
+{
+    if (run.bypass)
+        return;
+    feedbackSample_ = run.feedbackSample;
     for (int k = 0; k < kStageCount; ++k) {
-        stages_[k].lastInput = lastInput[k];
-        stages_[k].lastOutput = lastOutput[k];
+        stages_[k].lastInput = run.lastInput[k];
+        stages_[k].lastOutput = run.lastOutput[k];
     }
 }
 

@@ -20,6 +20,41 @@ public:
     // The all-pass coefficient of the last processed block.
     float coefficient() const { return stages_[0].coefficient; }
 
+    // process() in three parts, so that the effects after this one can run
+    // in the same sample loop: the chain of sections is one long dependent
+    // sequence per sample, and their independent work fits in its shadow.
+    // begin() does the per-block work and hands out the block's settings
+    // and state, step() renders one sample, end() keeps the state.
+    struct Run {
+        bool bypass;
+        float a;
+        float feedback;
+        float dry;
+        float wet;
+        float feedbackSample;
+        float lastInput[kStageCount];
+        float lastOutput[kStageCount];
+    };
+    Run begin(int sampleRate, int count);
+    static float step(Run& run, float in)
+    {
+        if (run.bypass)
+            return in;
+        const float a = run.a;
+        float y = run.feedback * run.feedbackSample + in;
+        for (int k = 0; k < kStageCount; ++k) {
+            const float out = a * y + run.lastInput[k] - a * run.lastOutput[k];
+            run.lastInput[k] = y;
+            run.lastOutput[k] = out;
+            y = out;
+        }
+        run.feedbackSample = y;
+        return in * run.dry + y * run.wet;
+    }
+    void end(const Run& run);
+
+    const Module* input() const { return input_; }
+
 private:
     struct AllPass {
         float coefficient = 0.5f;

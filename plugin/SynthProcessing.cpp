@@ -7,6 +7,7 @@
 #include "dsp/ADSREnvelope.h"
 #include "dsp/Chorus.h"
 #include "dsp/Delay.h"
+#include "dsp/EffectSeries.h"
 #include "dsp/Phaser.h"
 #include "dsp/Redux.h"
 
@@ -139,9 +140,7 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
             Vorn::Voice::renderVoices(sounding, soundingCount, sr, n);
             summer_->process(sr, n);
             digi_->process(sr, n);
-            phaser_->process(sr, n);
-            chorus_->process(sr, n);
-            delay_->process(sr, n);
+            Vorn::processInSeries(*phaser_, *chorus_, *delay_, sr, n);
             std::memcpy(left + pos, lastModule_->output, sizeof(float) * static_cast<std::size_t>(n));
             // updateLiveValues has already put every cursor back to 0 in
             // this case (nothing while rendering reads them).
