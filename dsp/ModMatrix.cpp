@@ -81,11 +81,24 @@ int ModMatrix::addDestination(float* destination)
 
 void ModMatrix::registerDepths()
 {
-    depths_.clear();
-    for (ModRoute& route : routes_) {
+    taps_.clear();
+    for (std::size_t r = 0; r < routes_.size(); ++r) {
+        ModRoute& route = routes_[r];
         route.depth = owner->addParameter(this, route.name.c_str(), 0.0f);
-        depths_.push_back(route.depth);
+        taps_.push_back(Tap{route.depth, route.source != nullptr ? route.source->output : nullptr,
+                            route.scaler != nullptr ? route.scaler->output : nullptr, route.scale,
+                            route.destination, route.secondDestination, routeTargets_[r].first,
+                            routeTargets_[r].second});
     }
+}
+
+void ModMatrix::setMiddleOnly(bool middleOnly)
+{
+    // The middle-only pass keeps no account of what it wrote, so nothing is
+    // known of the other samples after it.
+    if (middleOnly_ && !middleOnly)
+        std::fill(dirty_.begin(), dirty_.end(), kSubBlock);
+    middleOnly_ = middleOnly;
 }
 
 int ModMatrix::format(const float* param, float value, char* text, std::size_t size)
@@ -101,52 +114,68 @@ void ModMatrix::process(int, int count)
 {
     if (count < 1)
         return;
+    if (middleOnly_) {
+        processMiddle(count);
+        return;
+    }
     // Clear every destination before any route adds, so routes that share a
-    // destination are summed. Only the first `count` samples are touched,
-    // or only the middle one.
-    const int from = middleOnly_ ? count / 2 : 0;
-    const int length = middleOnly_ ? 1 : count;
+    // destination are summed. Only the first `count` samples are touched.
     const std::size_t destinationCount = destinations_.size();
     for (std::size_t d = 0; d < destinationCount; ++d) {
-        if (middleOnly_) {
-            destinations_[d][from] = 0.0f;
-        } else if (dirty_[d] > 0) {
+        if (dirty_[d] > 0) {
             clear(destinations_[d], count);
             if (count >= dirty_[d])
                 dirty_[d] = 0;
         }
     }
 
-    // Routes whose depth is not registered yet have no entry here.
-    const std::size_t routeCount = depths_.size();
-    for (std::size_t r = 0; r < routeCount; ++r) {
+    for (const Tap& tap : taps_) {
         // 0 x anything is 0 or NaN, neither of which adds.
-        if (*depths_[r] == 0.0f)
+        const float depth = *tap.depth;
+        if (depth == 0.0f)
             continue;
-        const ModRoute& route = routes_[r];
-        const float factor = route.scaler != nullptr ? route.scaler->output[count / 2] : 1.0f;
-        const float depth = *route.depth;
+        const float factor = tap.scaler != nullptr ? tap.scaler[count / 2] : 1.0f;
         // The depth knob responds quadratically, which also makes its sign
         // irrelevant.
-        const float amount = depth * depth * route.scale * factor;
+        const float amount = depth * depth * tap.scale * factor;
         // Not positive (or NaN) adds nothing. An infinite amount would turn a
         // silent source sample into NaN (0 x inf) in the destination, so it
         // adds nothing either.
         if (!(amount > 0.0f) || std::isinf(amount))
             continue;
-        const std::pair<int, int> targets = routeTargets_[r];
-        for (const int target : {targets.first, targets.second})
+        for (const int target : {tap.firstTarget, tap.secondTarget})
             if (target >= 0)
                 dirty_[static_cast<std::size_t>(target)] = std::max(dirty_[static_cast<std::size_t>(target)], count);
-        if (route.source == nullptr) {
-            addConstant(route.destination + from, amount, length);
-            if (route.secondDestination != nullptr)
-                addConstant(route.secondDestination + from, amount, length);
+        if (tap.source == nullptr) {
+            addConstant(tap.first, amount, count);
+            if (tap.second != nullptr)
+                addConstant(tap.second, amount, count);
         } else {
-            addScaled(route.destination + from, route.source->output + from, amount, length);
-            if (route.secondDestination != nullptr)
-                addScaled(route.secondDestination + from, route.source->output + from, amount, length);
+            addScaled(tap.first, tap.source, amount, count);
+            if (tap.second != nullptr)
+                addScaled(tap.second, tap.source, amount, count);
         }
+    }
+}
+
+// The same sums as process() at the middle sample alone.
+void ModMatrix::processMiddle(int count)
+{
+    const int m = count / 2;
+    for (float* destination : destinations_)
+        destination[m] = 0.0f;
+    for (const Tap& tap : taps_) {
+        const float depth = *tap.depth;
+        if (depth == 0.0f)
+            continue;
+        const float factor = tap.scaler != nullptr ? tap.scaler[m] : 1.0f;
+        const float amount = depth * depth * tap.scale * factor;
+        if (!(amount > 0.0f) || std::isinf(amount))
+            continue;
+        const float add = tap.source != nullptr ? amount * tap.source[m] : amount;
+        tap.first[m] += add;
+        if (tap.second != nullptr)
+            tap.second[m] += add;
     }
 }
 

@@ -42,9 +42,24 @@ public:
     // sample of the sub-block only (count / 2): the matrix then computes
     // that sample alone, with the same operations, and leaves the other
     // samples of every destination as they were.
-    void setMiddleOnly(bool middleOnly) { middleOnly_ = middleOnly; }
+    void setMiddleOnly(bool middleOnly);
 
 private:
+    // What process() needs of a route, packed together: the routes
+    // themselves are large and carry their names.
+    struct Tap {
+        const float* depth;
+        const float* source; // output of the source module; null: a constant 1
+        const float* scaler; // output of the scaler module; null: a factor of 1
+        float scale;
+        float* first;
+        float* second; // may be null
+        int firstTarget; // indices in destinations_ (-1: none)
+        int secondTarget;
+    };
+
+    void processMiddle(int count);
+
     // Index of the destination in destinations_, added if new; -1 for none.
     int addDestination(float* destination);
 
@@ -52,9 +67,8 @@ private:
     // Every destination once, in the order routes first name them: routes
     // share destinations, and one clear each is enough.
     std::vector<float*> destinations_;
-    // Per route, its live depth: a route at depth 0 adds nothing whatever its
-    // other factors, and is passed over without touching the route itself.
-    std::vector<const float*> depths_;
+    // One per route whose depth is registered, in route order.
+    std::vector<Tap> taps_;
     // Per route, the indices of its destinations in destinations_ (-1: none).
     std::vector<std::pair<int, int>> routeTargets_;
     // Per destination: how many leading samples may hold anything but
