@@ -33,6 +33,20 @@ inline bool cpuHasAvx512()
 
 // The wider encodings of plain scalar loops: AVX2's three-operand forms and
 // BMI2's shifts.
+// AVX-512 with its instructions on 256-bit vectors (and 32 registers).
+inline bool cpuHasAvx512Vl()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512vl") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
 inline bool cpuHasAvx2AndBmi2()
 {
 #if defined(__x86_64__) || defined(__i386__)

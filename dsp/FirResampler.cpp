@@ -4,6 +4,7 @@
 
 #include "dsp/CpuFeatures.h"
 #include "dsp/NonFiniteWatch.h"
+#include "dsp/PlanarTerms.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -145,11 +146,12 @@ __attribute__((target("avx2"))) int downAvx2(const float* c, const float* x, int
     return i;
 }
 
-// The planar kernels. Phase j of up-sampled sample t adds its terms
-// k = 0..7 (x[t - 7], then x[t], x[t - 1], ..., x[t - 6]) from 0 in that
-// order and scales by 4, as upSse2 does in its lanes; here the lanes are
-// consecutive samples of one phase, so no shuffling is needed.
-constexpr int kUpOffset[kLength] = {-7, 0, -1, -2, -3, -4, -5, -6};
+// The planar kernels add the terms of PlanarTerms.h in its order, as
+// upSse2 and downSse2 do in their lanes; here the lanes are consecutive
+// samples of one phase, so no shuffling is needed.
+using PlanarTerms::DownTerm;
+using PlanarTerms::downTerm;
+using PlanarTerms::kUpOffset;
 
 inline float upScalar(const float* c, const float* x, int j, int t)
 {
@@ -197,23 +199,7 @@ __attribute__((target("avx2"))) int upPlanarAvx2(const float* c, const float* x,
     return t;
 }
 
-// Down-sampling: after pushing stream sample 4i + j, phase j's term k reads
-// stream sample 4i + d with d = j - 7 for k = 0 and d = j + 1 - k otherwise.
-// q[r] holds phase plane r behind two samples of history, so stream sample
-// 4i + d is q[d mod 4][i + floor(d / 4) + 2]. Each output adds the phase
-// sums 0..3 from 0 and scales by 4, as downSse2 does.
-struct DownTerm {
-    int plane;
-    int offset;
-};
-
-constexpr DownTerm downTerm(int j, int k)
-{
-    const int d = k == 0 ? j - 7 : j + 1 - k;
-    const int r = ((d % kLanes) + kLanes) % kLanes;
-    return {r, (d - r) / kLanes + 2};
-}
-
+// q[r] holds phase plane r behind two samples of history.
 constexpr int kPlaneLength = 2 + FirResampler::kPlanarBlock;
 
 // Where term k of phase j is read: plane j * kLength + k, then offset.

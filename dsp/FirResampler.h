@@ -51,6 +51,14 @@ public:
     int factor() const { return factor_; }
     int historyLength() const { return historyLength_; }
 
+    // For kernels that run a whole sub-block outside this class: the
+    // coefficients, and the history as a line in time order, oldest first,
+    // when it lies so (as the vector paths leave it) and the resampler has
+    // the planar shape; null otherwise. Such a kernel must leave the last
+    // eight samples there in the same order.
+    const float* coefficients() const { return coefficients_; }
+    float* orderedHistory() { return planarFits(0) && position_ == 0 ? history_.get() : nullptr; }
+
 private:
     // Stores x in the history and sums one phase over it, oldest sample
     // first.

@@ -1,6 +1,7 @@
 #include "dsp/Saturator.h"
 
 #include "dsp/NonFiniteWatch.h"
+#include "dsp/SaturatorKernel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,6 +36,15 @@ void Saturator::process(int, int count)
     if (skipped_ > 0)
         catchUp();
 
+    // A whole sub-block with the vector shaper runs in registers from end to
+    // end; the kernel's tanh is the vector forms' own.
+    const bool vectorShaper =
+        shaperKernel == TanhShaper::Kernel::Avx2 || shaperKernel == TanhShaper::Kernel::Avx512;
+    if (count == SaturatorKernel::kLength && vectorShaper && SaturatorKernel::process(up_, down_, in, g, output)) {
+        blend(count, in, raw, d);
+        return;
+    }
+
     // The shaper works sample by sample, so the up-sampled stream can stay
     // in the resamplers' phase-by-phase order, which saves them shuffling.
     float work[kSubBlock * kFactor];
@@ -48,8 +58,12 @@ void Saturator::process(int, int count)
         down_.downsamplePlanar(count, work, output);
     else
         down_.downsample(count, work, output);
-    remember(count, in);
+    blend(count, in, raw, d);
+}
 
+void Saturator::blend(int count, const float* in, float raw, float d)
+{
+    remember(count, in);
     // The blend uses the raw drive, so "Drive" 0 passes the input untouched.
     // A non-finite drive would make every sample NaN; it blends with the
     // shaper's clamped drive instead.

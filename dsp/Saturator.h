@@ -34,6 +34,8 @@ private:
 
     bool passThrough(int count, const float* in);
     void remember(int count, const float* in);
+    // Remembers the inputs and blends the shaped output with them.
+    void blend(int count, const float* in, float raw, float d);
     void catchUp();
 
     const Module* input_;
