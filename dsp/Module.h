@@ -4,6 +4,7 @@
 // named parameters that live in one container, the Effect.
 
 #include <cstddef>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,6 +45,17 @@ protected:
 };
 
 class Effect;
+
+// Copies `count` (0..kSubBlock) samples. A whole sub-block, as nearly
+// every call has, is a copy of fixed length: a few vector moves rather than
+// a call into the library.
+inline void copySamples(float* to, const float* from, int count)
+{
+    if (count == kSubBlock)
+        std::memcpy(to, from, sizeof(float) * kSubBlock);
+    else if (count > 0)
+        std::memcpy(to, from, sizeof(float) * static_cast<std::size_t>(count));
+}
 
 // Reads a live parameter value from a thread other than the audio thread
 // (display texts that depend on another live setting): the audio thread

@@ -66,8 +66,7 @@ void Redux::process(int, int count)
     if (r == 0.0f) {
         // No reduction: the hold state is left alone so that switching the
         // rate back on continues the old pattern.
-        for (int i = 0; i < count; ++i)
-            output[i] = in[i];
+        copySamples(output, in, count);
     } else {
         // A new sample is taken every c + 2 samples.
         const int32_t c = static_cast<int32_t>(r * 64.0f);

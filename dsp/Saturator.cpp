@@ -86,8 +86,7 @@ bool Saturator::passThrough(int count, const float* in)
     if (skipped_ == 0 && (!up_.historyIsFinite() || !down_.historyIsFinite()))
         return false;
     skipped_ = std::min(skipped_ + count, static_cast<int>(kSpan));
-    for (int j = 0; j < count; ++j)
-        output[j] = in[j];
+    copySamples(output, in, count);
     return true;
 }
 

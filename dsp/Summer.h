@@ -26,8 +26,7 @@ public:
             for (int i = 0; i < kSubBlock; ++i)
                 sum[i] += in[i];
         }
-        for (int i = 0; i < count; ++i)
-            output[i] = sum[i];
+        copySamples(output, sum, count);
     }
 
     std::vector<const V*> voices;

@@ -92,7 +92,7 @@ void Voice::renderVoices(Voice* const* voices, int size, int sampleRate, int cou
     for (int v = 0; v < size; ++v) {
         Voice& voice = *voices[v];
         if (!voice.modules.empty())
-            std::memcpy(voice.voiceOutput, voice.modules.back()->output, sizeof(float) * static_cast<std::size_t>(count));
+            copySamples(voice.voiceOutput, voice.modules.back()->output, count);
         // A voice that has sounded for 13.5 hours stays the oldest instead
         // of wrapping to a negative age.
         if (voice.age > std::numeric_limits<int32_t>::max() - count)

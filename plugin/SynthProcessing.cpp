@@ -141,7 +141,7 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
             summer_->process(sr, n);
             digi_->process(sr, n);
             Vorn::processInSeries(*phaser_, *chorus_, *delay_, sr, n);
-            std::memcpy(left + pos, lastModule_->output, sizeof(float) * static_cast<std::size_t>(n));
+            Vorn::copySamples(left + pos, lastModule_->output, n);
             // updateLiveValues has already put every cursor back to 0 in
             // this case (nothing while rendering reads them).
             if (active == 0)
