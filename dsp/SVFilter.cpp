@@ -203,8 +203,14 @@ void SVFilter::processGroup(Module* const* group, int size, int sampleRate, int 
         }
     }
 
-    // Unused lanes run a silent filter at rest.
-    SVFilterLanes lanes{};
+    // Unused lanes run a silent filter at rest. Only they are cleared: the
+    // whole record is over a kilobyte.
+    SVFilterLanes lanes;
+    for (int v = size; v < SVFilterLanes::kLanes; ++v) {
+        lanes.f[v] = lanes.m[v] = lanes.low[v] = lanes.band[v] = 0.0;
+        for (int j = 0; j < count; ++j)
+            lanes.in[j][v] = 0.0f;
+    }
     for (int v = 0; v < size; ++v) {
         const SVFilter& one = *filters[v];
         lanes.f[v] = one.f_;
