@@ -42,6 +42,9 @@ public:
             return in;
         const float a = run.a;
         float y = run.feedback * run.feedbackSample + in;
+        // Unrolled, the sections' state stays in registers; as arrays in
+        // memory every section would wait on a store and its reload.
+#pragma GCC unroll 6
         for (int k = 0; k < kStageCount; ++k) {
             const float out = a * y + run.lastInput[k] - a * run.lastOutput[k];
             run.lastInput[k] = y;
