@@ -206,26 +206,24 @@ void SVFilter::processGroup(Module* const* group, int size, int sampleRate, int 
     // Unused lanes run a silent filter at rest. Only they are cleared: the
     // whole record is over a kilobyte.
     SVFilterLanes lanes;
-    for (int v = size; v < SVFilterLanes::kLanes; ++v) {
+    const float* inputs[SVFilterLanes::kLanes];
+    float* outputs[SVFilterLanes::kLanes];
+    for (int v = size; v < SVFilterLanes::kLanes; ++v)
         lanes.f[v] = lanes.m[v] = lanes.low[v] = lanes.band[v] = 0.0;
-        for (int j = 0; j < count; ++j)
-            lanes.in[j][v] = 0.0f;
-    }
     for (int v = 0; v < size; ++v) {
         const SVFilter& one = *filters[v];
         lanes.f[v] = one.f_;
         lanes.m[v] = one.m_;
         lanes.low[v] = one.low_;
         lanes.band[v] = one.band_;
-        const float* in = one.input_->output;
-        for (int j = 0; j < count; ++j)
-            lanes.in[j][v] = in[j];
+        inputs[v] = one.input_->output;
+        outputs[v] = filters[v]->output;
     }
+    lanes.loadInputs(inputs, size, count);
     lanes.run(filters[0]->activeMode_, count);
+    lanes.storeOutputs(outputs, size, count);
     for (int v = 0; v < size; ++v) {
         SVFilter& one = *filters[v];
-        for (int j = 0; j < count; ++j)
-            one.output[j] = lanes.out[j][v];
         one.low_ = lanes.low[v];
         one.band_ = lanes.band[v];
         one.keepSecondPass(lanes.lastBand1[v]);

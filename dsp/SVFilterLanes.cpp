@@ -4,6 +4,10 @@
 #include "dsp/SVFilter.h"
 #include "dsp/SVFilterLoop.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace Vorn {
 
 namespace {
@@ -88,6 +92,101 @@ void SVFilterLanes::run(int mode, int count, Kernel kernel)
     case SVFilter::BandPass: runKernel<SVFilter::BandPass>(*this, count, kernel); break;
     default: runKernel<SVFilter::BandReject>(*this, count, kernel); break;
     }
+}
+
+namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+// Rows r[0..8) of eight floats become columns: r[k] ends up holding
+// element k of every former row.
+__attribute__((target("avx"), always_inline)) inline void transpose8(__m256* r)
+{
+    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    r[0] = _mm256_permute2f128_ps(u0, u4, 0x20);
+    r[1] = _mm256_permute2f128_ps(u1, u5, 0x20);
+    r[2] = _mm256_permute2f128_ps(u2, u6, 0x20);
+    r[3] = _mm256_permute2f128_ps(u3, u7, 0x20);
+    r[4] = _mm256_permute2f128_ps(u0, u4, 0x31);
+    r[5] = _mm256_permute2f128_ps(u1, u5, 0x31);
+    r[6] = _mm256_permute2f128_ps(u2, u6, 0x31);
+    r[7] = _mm256_permute2f128_ps(u3, u7, 0x31);
+}
+
+// The voices' buffers were just written four floats at a time; a load of
+// eight spanning two such stores could not be forwarded from them and
+// would wait until they reach the cache, so each half is loaded alone.
+__attribute__((target("avx"), always_inline)) inline __m256 loadHalves(const float* p)
+{
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), _mm_loadu_ps(p + 4), 1);
+}
+
+__attribute__((target("avx"))) void loadWhole(float (*in)[SVFilterLanes::kLanes], const float* const* buffers,
+                                              int lanes)
+{
+    #pragma GCC unroll 8
+    for (int half = 0; half < kSubBlock; half += 8) {
+        __m256 r[SVFilterLanes::kLanes];
+        #pragma GCC unroll 8
+        for (int v = 0; v < SVFilterLanes::kLanes; ++v)
+            r[v] = v < lanes ? loadHalves(buffers[v] + half) : _mm256_setzero_ps();
+        transpose8(r);
+        #pragma GCC unroll 8
+        for (int j = 0; j < 8; ++j)
+            _mm256_store_ps(in[half + j], r[j]);
+    }
+}
+
+__attribute__((target("avx"))) void storeWhole(const float (*out)[SVFilterLanes::kLanes], float* const* buffers,
+                                               int lanes)
+{
+    #pragma GCC unroll 8
+    for (int half = 0; half < kSubBlock; half += 8) {
+        __m256 r[SVFilterLanes::kLanes];
+        #pragma GCC unroll 8
+        for (int j = 0; j < 8; ++j)
+            r[j] = _mm256_load_ps(out[half + j]);
+        transpose8(r);
+        #pragma GCC unroll 8
+        for (int v = 0; v < lanes; ++v)
+            _mm256_storeu_ps(buffers[v] + half, r[v]);
+    }
+}
+#endif
+
+} // namespace
+
+void SVFilterLanes::loadInputs(const float* const* buffers, int lanes, int count)
+{
+    static_assert(kLanes == 8 && kSubBlock % 8 == 0, "whole 8 x 8 tiles");
+#if defined(__x86_64__) || defined(__i386__)
+    if (count == kSubBlock && cpuHasAvx2()) {
+        loadWhole(in, buffers, lanes);
+        return;
+    }
+#endif
+    for (int v = 0; v < kLanes; ++v)
+        for (int j = 0; j < count; ++j)
+            in[j][v] = v < lanes ? buffers[v][j] : 0.0f;
+}
+
+void SVFilterLanes::storeOutputs(float* const* buffers, int lanes, int count) const
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (count == kSubBlock && cpuHasAvx2()) {
+        storeWhole(out, buffers, lanes);
+        return;
+    }
+#endif
+    for (int v = 0; v < lanes; ++v)
+        for (int j = 0; j < count; ++j)
+            buffers[v][j] = out[j][v];
 }
 
 } // namespace Vorn

@@ -30,6 +30,14 @@ struct SVFilterLanes {
     enum class Kernel { Baseline, Avx2, Avx512 };
     void run(int mode, int count);
     void run(int mode, int count, Kernel kernel);
+
+    // Fills in[0..count) from one buffer per lane, and writes out[0..count)
+    // back to one buffer per lane: sample j of lane v's buffer is
+    // in[j][v] / out[j][v]. Only the first `lanes` lanes have buffers; the
+    // other lanes' inputs become 0. Whole sub-blocks are transposed in
+    // vector registers where the processor has them.
+    void loadInputs(const float* const* buffers, int lanes, int count);
+    void storeOutputs(float* const* buffers, int lanes, int count) const;
 };
 
 } // namespace Vorn

@@ -208,3 +208,42 @@ TEST(VoiceGroups, FilterLanesAgreeAtEveryWidth)
         }
     }
 }
+
+TEST(VoiceGroups, LaneBuffersTransposeExactlyForAnyCountAndLaneNumber)
+{
+    float buffers[SVFilterLanes::kLanes][kSubBlock];
+    for (int v = 0; v < SVFilterLanes::kLanes; ++v)
+        for (int j = 0; j < kSubBlock; ++j)
+            buffers[v][j] = static_cast<float>(100 * v + j) + 0.25f;
+    const float* inputs[SVFilterLanes::kLanes];
+    for (int v = 0; v < SVFilterLanes::kLanes; ++v)
+        inputs[v] = buffers[v];
+    for (int count : {1, 7, 8, 15, kSubBlock}) {
+        for (int used = 1; used <= SVFilterLanes::kLanes; ++used) {
+            SVFilterLanes lanes;
+            for (auto& row : lanes.in)
+                for (float& x : row)
+                    x = -1.0f;
+            lanes.loadInputs(inputs, used, count);
+            for (int j = 0; j < count; ++j)
+                for (int v = 0; v < SVFilterLanes::kLanes; ++v)
+                    ASSERT_EQ(lanes.in[j][v], v < used ? buffers[v][j] : 0.0f) << count << " " << used;
+
+            for (int j = 0; j < kSubBlock; ++j)
+                for (int v = 0; v < SVFilterLanes::kLanes; ++v)
+                    lanes.out[j][v] = static_cast<float>(1000 * j + v);
+            float written[SVFilterLanes::kLanes][kSubBlock];
+            float* outputs[SVFilterLanes::kLanes];
+            for (int v = 0; v < SVFilterLanes::kLanes; ++v) {
+                outputs[v] = written[v];
+                for (float& x : written[v])
+                    x = -1.0f;
+            }
+            lanes.storeOutputs(outputs, used, count);
+            for (int v = 0; v < SVFilterLanes::kLanes; ++v)
+                for (int j = 0; j < kSubBlock; ++j)
+                    ASSERT_EQ(written[v][j], v < used && j < count ? lanes.out[j][v] : -1.0f)
+                        << count << " " << used << " " << v << " " << j;
+        }
+    }
+}
