@@ -38,6 +38,14 @@ __attribute__((target("avx2"), always_inline)) inline __m256 window(__m256 prev,
     }
 }
 
+// The input was just written four floats at a time; a load of eight
+// spanning two such stores could not be forwarded from them and would wait
+// until they reach the cache, so each half is loaded alone.
+__attribute__((target("avx2"), always_inline)) inline __m256 loadHalves(const float* p)
+{
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), _mm_loadu_ps(p + 4), 1);
+}
+
 __attribute__((target("avx2"), always_inline)) inline __m256 middle(__m256 prev, __m256 cur)
 {
     return _mm256_permute2f128_ps(prev, cur, 0x21);
@@ -73,7 +81,7 @@ __attribute__((target("avx2"), always_inline)) inline void run(const float* c, f
     constexpr int kVectors = SaturatorKernel::kLength / 8;
 
     // Up-sampling: x[-8..-1] from the history, then the block.
-    const __m256 x[kVectors + 1] = {_mm256_loadu_ps(upHistory), _mm256_loadu_ps(in), _mm256_loadu_ps(in + 8)};
+    const __m256 x[kVectors + 1] = {_mm256_loadu_ps(upHistory), loadHalves(in), loadHalves(in + 8)};
     __m256 planes[kPhases][kVectors];
     #pragma GCC unroll 8
     for (int v = 0; v < kVectors; ++v) {
