@@ -172,9 +172,8 @@ void LFO::process(int sampleRate, int count)
     const float* t = table_->levelData(choice(*wave_, WaveTable::kWaveCount), 0);
     if (middleOnly_ && count > 0) {
         const int middle = count / 2;
-        PhaseAccumulator before = phase_;
-        before.phase += static_cast<uint32_t>(middle) * step;
-        TableReader::read(t, before, step, 1, output + middle);
+        // The phase after middle + 1 steps, as the frame loop reaches it.
+        output[middle] = TableReader::readAt(t, phase_, phase_.phase + static_cast<uint32_t>(middle + 1) * step);
         phase_.phase += static_cast<uint32_t>(count) * step;
         return;
     }

@@ -24,6 +24,15 @@ public:
     static uint32_t readDifference(const float* table, const PhaseAccumulator& acc, uint32_t increment,
                                    uint32_t offset, int count, float* out);
 
+    // The one reading at `phase` itself, inline: the same operations as the
+    // loops' (for a single sample a call and its dispatch cost more than
+    // the reading).
+    static float readAt(const float* table, const PhaseAccumulator& acc, uint32_t phase)
+    {
+        const float frac = float(phase & acc.fractionMask) * acc.fractionScale;
+        return table[phase >> acc.shift] * (1.0f - frac) + frac * table[(phase + acc.indexStep) >> acc.shift];
+    }
+
     // The same with a chosen kernel (one the processor lacks falls back).
     static uint32_t read(const float* table, const PhaseAccumulator& acc, uint32_t increment, int count,
                          float* out, Kernel kernel);
