@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace Vorn {
 
@@ -93,7 +94,9 @@ bool Saturator::passThrough(int count, const float* in)
 void Saturator::remember(int count, const float* in)
 {
     if (count >= kRecent) {
-        std::copy(in + count - kRecent, in + count, recent_);
+        // The input is another module's buffer, never this one's: a copy of
+        // fixed length, done in place rather than by a library call.
+        std::memcpy(recent_, in + count - kRecent, sizeof recent_);
     } else {
         std::copy(recent_ + count, recent_ + kRecent, recent_);
         std::copy(in, in + count, recent_ + kRecent - count);
