@@ -123,6 +123,9 @@ private:
     std::unique_ptr<Vorn::Chorus> chorus_;
     std::unique_ptr<Vorn::Delay> delay_;
     Vorn::Module* lastModule_ = nullptr;
+    // Where each parameter's live value is, by index, so the refresh of
+    // every sub-block need not go through the parameter records.
+    std::vector<float*> liveValues_;
 
     std::vector<std::unique_ptr<Program>> programs_;
     std::atomic<Program*> current_{nullptr};

@@ -106,4 +106,7 @@ void Synth::buildGraph()
     chorus_ = std::make_unique<Chorus>(fx, "Chorus", phaser_.get(), table);
     delay_ = std::make_unique<Delay>(fx, "Delay", chorus_.get());
     lastModule_ = delay_.get();
+    liveValues_.clear();
+    for (int i = 0; i < parameterCount(); ++i)
+        liveValues_.push_back(&parameter(i).value);
 }

@@ -138,7 +138,12 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
                     sounding[soundingCount++] = voices_[static_cast<std::size_t>(v)].get();
             }
             Vorn::Voice::renderVoices(sounding, soundingCount, sr, n);
-            summer_->process(sr, n);
+            // With every voice idle, every voice output was just cleared to
+            // +0, and so is their sum: no need to add them up.
+            if (soundingCount == 0)
+                std::memset(summer_->output, 0, sizeof summer_->output);
+            else
+                summer_->process(sr, n);
             digi_->process(sr, n);
             Vorn::processInSeries(*phaser_, *chorus_, *delay_, sr, n);
             Vorn::copySamples(left + pos, lastModule_->output, n);
@@ -172,10 +177,14 @@ void Synth::updateLiveValues(int active, float dt)
 {
     Program& program = *current_.load();
     const float clock = bendClock_.load(std::memory_order_relaxed);
-    const int count = std::min(program.paramCount, parameterCount());
+    const int count = std::min(program.paramCount, static_cast<int>(liveValues_.size()));
+    // In locals: the stores below could be to anything as far as the
+    // compiler knows, and it would reload both arrays' addresses after each.
+    ProgramParam* const entries = program.params.get();
+    float* const* const lives = liveValues_.data();
     for (int i = 0; i < count; ++i) {
-        ProgramParam& entry = program.params[i];
-        float* live = &parameter(i).value;
+        ProgramParam& entry = entries[i];
+        float* live = lives[i];
         // While nothing sounds every value comes from the program; the bend
         // is not even looked at.
         const BendList::View bend = active > 0 ? entry.bend.view() : BendList::View{nullptr, 0};
