@@ -91,9 +91,18 @@ const CColor kReadoutColour(255, 144, 0, 255);
 } // namespace
 
 SynthEditor::SynthEditor(Synth* synth)
-    : AEffGUIEditor(synth), smallFont_(new CFontDesc("Helvetica", 11)), largeFont_(new CFontDesc("Helvetica", 13)),
-      synth_(synth)
+    : AEffGUIEditor(synth), synth_(synth)
 {
+    // The fonts are reference counted rather than owned by a member that
+    // would release them: if the second cannot be made, the first is given
+    // back before the failure leaves the constructor.
+    smallFont_ = new CFontDesc("Helvetica", 11);
+    try {
+        largeFont_ = new CFontDesc("Helvetica", 13);
+    } catch (...) {
+        smallFont_->forget();
+        throw;
+    }
     rect = ERect{0, 0, 100, 100};
 }
 

@@ -90,8 +90,8 @@ private:
     bool refreshAll_ = false;
     CTextLabel* readoutParameter_ = nullptr;
     CTextLabel* readoutValue_ = nullptr;
-    CFontDesc* smallFont_;
-    CFontDesc* largeFont_;
+    CFontDesc* smallFont_ = nullptr;
+    CFontDesc* largeFont_ = nullptr;
     CBitmap* resetImage_ = nullptr;
     CBitmap* syncImage_ = nullptr;
     Synth* synth_;

@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 extern "C" void* __libc_malloc(std::size_t);
 extern "C" void* __libc_calloc(std::size_t, std::size_t);
@@ -195,10 +197,16 @@ TEST(Allocation, RunningOutOfMemoryDuringCreationLeavesNothingBehind)
     host.close();
     ASSERT_GT(total, 100);
 
-    // Fail each of a spread of them in turn: the host gets no plug-in and
+    // Fail each of a spread of them in turn, and each of the last few (the
+    // editor's, made after everything else): the host gets no plug-in and
     // every allocation made before the failure has been given back.
+    std::vector<long> failures;
+    for (long n = 1; n <= total; n += 1 + total / 150)
+        failures.push_back(n);
+    for (long n = std::max(1L, total - 15); n <= total; ++n)
+        failures.push_back(n);
     int refused = 0;
-    for (long n = 1; n <= total; n += 1 + total / 150) {
+    for (const long n : failures) {
         const long before = live.load();
         attempts = 0;
         failAt = n;
