@@ -32,7 +32,9 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr int kBlock = 512;
-constexpr int kRuns = 5;
+// This machine shares its processor with others: the fastest of many runs
+// is the one least disturbed by them.
+constexpr int kRuns = 9;
 
 struct Setting {
     const char* name; // full parameter name
