@@ -108,16 +108,22 @@ void SVFilter::beginBlock(int count)
     double c = (0.5 * a + cutoffSmoothed) * 0.25;
     if (c > 0.25)
         c = 0.25;
-    // The sine is costly and the cutoff often holds still.
+    // The sine (and the stability limit, a division) are costly and the
+    // cutoff often holds still.
     if (!(c == lastCutoff_)) {
-        lastSine_ = std::sin(kPi * c);
+        double f = std::sin(kPi * c);
+        // A NaN cutoff or modulation, or a cutoff of -inf, has no frequency:
+        // hold the filter still instead of filling the state with NaN.
+        if (!std::isfinite(f))
+            f = 0.0;
+        lastFrequency_ = f;
+        // Above this damping the two-integrator loop is unstable at
+        // coefficient f.
+        lastLimit_ = f == 0.0 ? std::numeric_limits<double>::infinity() : 2.0 / f - 0.5 * f;
         lastCutoff_ = c;
     }
-    double f = lastSine_;
-    // A NaN cutoff or modulation, or a cutoff of -inf, has no frequency:
-    // hold the filter still instead of filling the state with NaN.
-    if (!std::isfinite(f))
-        f = 0.0;
+    const double f = lastFrequency_;
+    const double limit = lastLimit_;
     recover(cutoffSmoother_);
 
     float r = resonanceSmoother_.update();
@@ -132,8 +138,6 @@ void SVFilter::beginBlock(int count)
     }
     const float g = lastDamping_;
 
-    // Above this damping the two-integrator loop is unstable at coefficient f.
-    const double limit = f == 0.0 ? std::numeric_limits<double>::infinity() : 2.0 / f - 0.5 * f;
     f_ = f;
     limit_ = limit;
     m_ = std::min(static_cast<double>(g), std::min(limit, 2.0));

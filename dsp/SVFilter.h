@@ -4,6 +4,8 @@
 // two passes. Four responses: low-pass, high-pass, band-pass, band-reject.
 
 #include "dsp/Module.h"
+
+#include <limits>
 #include "dsp/ParamSmoother.h"
 
 namespace Vorn {
@@ -62,7 +64,10 @@ private:
     double band_ = 0.0;
 
     double lastCutoff_ = -1.0;
-    double lastSine_ = 0.0;
+    // The coefficient and stability limit for lastCutoff_ (the sine, or 0
+    // where it is not finite).
+    double lastFrequency_ = 0.0;
+    double lastLimit_ = std::numeric_limits<double>::infinity();
     float lastResonance_ = -1.0f;
     float lastDamping_ = 0.0f;
     double f_ = 0.0;
