@@ -46,13 +46,16 @@ struct Reading {
     return p;
 }
 
-uint32_t readBaseline(const float* T, Reading r, uint32_t p, uint32_t increment, int count, float* out)
+// Kept out of line, like the wide kernels: the dispatch then only passes its
+// arguments on, with no registers of its own to save and restore.
+[[gnu::noinline]] uint32_t readBaseline(const float* T, Reading r, uint32_t p, uint32_t increment, int count,
+                                        float* out)
 {
     return readLoop(T, r, p, increment, count, out);
 }
 
-uint32_t differenceBaseline(const float* T, Reading r, uint32_t p, uint32_t increment, uint32_t offset, int count,
-                            float* out)
+[[gnu::noinline]] uint32_t differenceBaseline(const float* T, Reading r, uint32_t p, uint32_t increment,
+                                              uint32_t offset, int count, float* out)
 {
     return differenceLoop(T, r, p, increment, offset, count, out);
 }
