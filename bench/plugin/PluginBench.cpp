@@ -181,59 +181,41 @@ private:
     std::vector<float> right_;
 };
 
-// Runs `setup` untimed and `timed` timed on kRuns fresh sessions and
-// reports the fastest timed part, which renders `seconds` of audio.
-void report(benchmark::State& state, double seconds, const std::function<void(Session&)>& setup,
-            const std::function<void(Session&)>& timed)
-{
-    for (auto _ : state) {
-        double best = std::numeric_limits<double>::infinity();
-        for (int run = 0; run < kRuns; ++run) {
-            Session session;
-            setup(session);
-            const double start = threadSeconds();
-            timed(session);
-            best = std::min(best, threadSeconds() - start);
-        }
-        state.SetIterationTime(best);
-        state.counters["rtf"] = seconds / best;
-        state.counters["cpuPerSec"] = best / seconds;
-    }
-}
+// One timed render: `setup` runs untimed on a fresh session, then `timed`
+// renders `seconds` of audio.
+struct Scenario {
+    const char* name;
+    double seconds;
+    std::function<void(Session&)> setup;
+    std::function<void(Session&)> timed;
+};
 
 double songSeconds()
 {
     return static_cast<double>(song().frames) / kRate;
 }
 
-void WholeSong(benchmark::State& state, const std::vector<Setting>* patch)
-{
-    const Song& s = song();
-    report(state, songSeconds(), [patch](Session& session) { session.apply(*patch); },
-           [&s](Session& session) { session.play(s, 0, s.frames); });
-}
-
 const std::vector<Setting> kLight = {};
 
-void Light(benchmark::State& state) { WholeSong(state, &kLight); }
-void Heavy(benchmark::State& state) { WholeSong(state, &kHeavy); }
+// Plays the whole song with a patch.
+Scenario wholeSong(const char* name, const std::vector<Setting>* patch)
+{
+    return {name, songSeconds(), [patch](Session& session) { session.apply(*patch); },
+            [](Session& session) { session.play(song(), 0, song().frames); }};
+}
 
 // The first chord of the song, released; then 60 seconds without a note,
 // where every voice is idle and only the global effects run.
-void silentAfter(benchmark::State& state, const std::vector<Setting>& patch)
+Scenario silentAfter(const char* name, const std::vector<Setting>* patch)
 {
-    const Song& s = song();
     const int64_t chordEnd = kRate; // the first chord and its release
-    report(state, 60.0,
-           [&](Session& session) {
-               session.apply(patch);
-               session.play(s, 0, chordEnd);
-           },
-           [](Session& session) { session.silence(60 * static_cast<int64_t>(kRate)); });
+    return {name, 60.0,
+            [patch, chordEnd](Session& session) {
+                session.apply(*patch);
+                session.play(song(), 0, chordEnd);
+            },
+            [](Session& session) { session.silence(60 * static_cast<int64_t>(kRate)); }};
 }
-
-void Silent(benchmark::State& state) { silentAfter(state, kLight); }
-void SilentHeavyEffects(benchmark::State& state) { silentAfter(state, kHeavy); }
 
 // Denormal check: a note of the heavy patch held steady, against the tail of
 // the same note after its release, timed from where the output has decayed
@@ -241,32 +223,83 @@ void SilentHeavyEffects(benchmark::State& state) { silentAfter(state, kHeavy); }
 // through the subnormal range down to zero.
 constexpr int64_t kWindow = 10 * static_cast<int64_t>(kRate);
 
-void SteadyNote(benchmark::State& state)
+Scenario steadyNote()
 {
-    report(state, static_cast<double>(kWindow) / kRate,
-           [](Session& session) {
-               session.apply(kHeavy);
-               session.note(57, true);
-               session.silence(kRate);
-           },
-           [](Session& session) { session.silence(kWindow); });
+    return {"steadyNote", static_cast<double>(kWindow) / kRate,
+            [](Session& session) {
+                session.apply(kHeavy);
+                session.note(57, true);
+                session.silence(kRate);
+            },
+            [](Session& session) { session.silence(kWindow); }};
 }
 
-void ReleaseTail(benchmark::State& state)
+Scenario releaseTail()
 {
-    report(state, static_cast<double>(kWindow) / kRate,
-           [](Session& session) {
-               session.apply(kHeavy);
-               session.note(57, true);
-               session.silence(kRate);
-               session.note(57, false);
-               // Ten seconds at most: the ring decays by half every echo.
-               for (int i = 0; i < 600; ++i)
-                   if (session.silence(kRate / 10) < 1e-30f)
-                       break;
-           },
-           [](Session& session) { session.silence(kWindow); });
+    return {"releaseTail", static_cast<double>(kWindow) / kRate,
+            [](Session& session) {
+                session.apply(kHeavy);
+                session.note(57, true);
+                session.silence(kRate);
+                session.note(57, false);
+                // Ten seconds at most: the ring decays by half every echo.
+                for (int i = 0; i < 600; ++i)
+                    if (session.silence(kRate / 10) < 1e-30f)
+                        break;
+            },
+            [](Session& session) { session.silence(kWindow); }};
 }
+
+enum ScenarioIndex { kLightSong, kHeavySong, kSilent, kSilentHeavyEffects, kSteadyNote, kReleaseTail, kScenarios };
+
+// The fastest timed part of each scenario over kRuns rounds. Every round
+// runs each scenario once, in turn, so that each one's runs are spread over
+// the whole measurement: a burst of load from the machine's other guests
+// then slows a run of every scenario, rather than all runs of one.
+const std::vector<double>& fastest()
+{
+    static const std::vector<double> best = [] {
+        const Scenario scenarios[kScenarios] = {wholeSong("light", &kLight), wholeSong("heavy", &kHeavy),
+                                                silentAfter("silent", &kLight),
+                                                silentAfter("silentHeavyEffects", &kHeavy), steadyNote(),
+                                                releaseTail()};
+        std::vector<double> times(kScenarios, std::numeric_limits<double>::infinity());
+        for (int run = 0; run < kRuns; ++run) {
+            for (int i = 0; i < kScenarios; ++i) {
+                Session session;
+                scenarios[i].setup(session);
+                const double start = threadSeconds();
+                scenarios[i].timed(session);
+                times[static_cast<std::size_t>(i)] =
+                    std::min(times[static_cast<std::size_t>(i)], threadSeconds() - start);
+            }
+        }
+        std::vector<double> perSecond(kScenarios);
+        for (int i = 0; i < kScenarios; ++i)
+            perSecond[static_cast<std::size_t>(i)] = times[static_cast<std::size_t>(i)] / scenarios[i].seconds;
+        return perSecond;
+    }();
+    return best;
+}
+
+// Reports a scenario's fastest run as CPU time per second of audio and as
+// a real-time factor.
+void report(benchmark::State& state, ScenarioIndex index)
+{
+    const double perSecond = fastest()[static_cast<std::size_t>(index)];
+    for (auto _ : state) {
+        state.SetIterationTime(perSecond);
+        state.counters["rtf"] = 1.0 / perSecond;
+        state.counters["cpuPerSec"] = perSecond;
+    }
+}
+
+void Light(benchmark::State& state) { report(state, kLightSong); }
+void Heavy(benchmark::State& state) { report(state, kHeavySong); }
+void Silent(benchmark::State& state) { report(state, kSilent); }
+void SilentHeavyEffects(benchmark::State& state) { report(state, kSilentHeavyEffects); }
+void SteadyNote(benchmark::State& state) { report(state, kSteadyNote); }
+void ReleaseTail(benchmark::State& state) { report(state, kReleaseTail); }
 
 } // namespace
 
