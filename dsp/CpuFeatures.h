@@ -31,8 +31,6 @@ inline bool cpuHasAvx512()
 #endif
 }
 
-// The wider encodings of plain scalar loops: AVX2's three-operand forms and
-// BMI2's shifts.
 // AVX-512 with its instructions on 256-bit vectors (and 32 registers).
 inline bool cpuHasAvx512Vl()
 {
@@ -47,6 +45,8 @@ inline bool cpuHasAvx512Vl()
 #endif
 }
 
+// The wider encodings of plain scalar loops: AVX2's three-operand forms and
+// BMI2's shifts.
 inline bool cpuHasAvx2AndBmi2()
 {
 #if defined(__x86_64__) || defined(__i386__)

@@ -1,6 +1,7 @@
 #include "dsp/SVFilterLanes.h"
 
 #include "dsp/CpuFeatures.h"
+#include "dsp/HalfLoads.h"
 #include "dsp/SVFilter.h"
 #include "dsp/SVFilterLoop.h"
 
@@ -117,14 +118,6 @@ __attribute__((target("avx"), always_inline)) inline void transpose8(__m256* r)
     r[5] = _mm256_permute2f128_ps(u1, u5, 0x31);
     r[6] = _mm256_permute2f128_ps(u2, u6, 0x31);
     r[7] = _mm256_permute2f128_ps(u3, u7, 0x31);
-}
-
-// The voices' buffers were just written four floats at a time; a load of
-// eight spanning two such stores could not be forwarded from them and
-// would wait until they reach the cache, so each half is loaded alone.
-__attribute__((target("avx"), always_inline)) inline __m256 loadHalves(const float* p)
-{
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), _mm_loadu_ps(p + 4), 1);
 }
 
 __attribute__((target("avx"))) void loadWhole(float (*in)[SVFilterLanes::kLanes], const float* const* buffers,

@@ -1,6 +1,7 @@
 #include "dsp/SaturatorKernel.h"
 
 #include "dsp/CpuFeatures.h"
+#include "dsp/HalfLoads.h"
 #include "dsp/FirResampler.h"
 #include "dsp/PlanarTerms.h"
 #include "dsp/TanhLanes.h"
@@ -36,14 +37,6 @@ __attribute__((target("avx2"), always_inline)) inline __m256 window(__m256 prev,
     } else {
         return _mm256_castsi256_ps(_mm256_alignr_epi8(_mm256_castps_si256(cur), _mm256_castps_si256(mid), 4 * (P - 4)));
     }
-}
-
-// The input was just written four floats at a time; a load of eight
-// spanning two such stores could not be forwarded from them and would wait
-// until they reach the cache, so each half is loaded alone.
-__attribute__((target("avx2"), always_inline)) inline __m256 loadHalves(const float* p)
-{
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), _mm_loadu_ps(p + 4), 1);
 }
 
 __attribute__((target("avx2"), always_inline)) inline __m256 middle(__m256 prev, __m256 cur)
