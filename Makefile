@@ -9,7 +9,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev valgrind \
 	libcairo2-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
-	libsndfile1-dev xvfb xauth amsynth
+	libsndfile1-dev libebur128-dev xvfb xauth amsynth
 
 # The sanitizer trees. Any report aborts the program at once, so it fails
 # its test; the leak checker runs at every test program's exit.
