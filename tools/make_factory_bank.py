@@ -309,7 +309,7 @@ PROGRAMS = [
         # places; a slow LFO sways the mixer between them and a resonant
         # band-pass around 1.1 kHz stands in for the mouth, so the chord
         # drifts between two vowels. Slow attack and release, chorus.
-        "AmpEnvAttack": attack(0.5), "AmpEnvSustain": 1.0, "AmpEnvRelease": release(0.8),
+        "AmpEnvAttack": attack(0.5), "AmpEnvRelease": release(0.8),
         "Osc1Wave": DIG2, "Osc2Wave": DIG4, "Osc2Fine": cents(5), "MixerBalance": 0.5,
         "LFO1Speed": lfo_hz(0.25), "ModL1Balance": depth(0.45),
         "FilterMode": BP, "FilterCutoff": cutoff(1100), "FilterResonance": 0.35,
@@ -335,7 +335,7 @@ PROGRAMS = [
         # A saw and a triangle a fifth up through the band-reject mode: a
         # wide notch (low resonance) that a slow sine LFO moves between
         # about 0.7 and 3.7 kHz, hollowing the sound from different sides.
-        "AmpEnvAttack": attack(0.6), "AmpEnvSustain": 1.0, "AmpEnvRelease": release(0.9),
+        "AmpEnvAttack": attack(0.6), "AmpEnvRelease": release(0.9),
         "Osc1Wave": SAW, "Osc2Wave": TRI, "Osc2Coarse": semis(7), "MixerBalance": 0.4,
         "LFO1Speed": lfo_hz(0.15), "ModL1Cutoff": lfo_sweep(1500),
         "FilterMode": BR, "FilterCutoff": cutoff(2200), "FilterResonance": 0.12,
@@ -428,7 +428,7 @@ PROGRAMS = [
         # to about +-4 Hz over the first second and a half of a phrase: a
         # singer's vibrato that blooms on a held note. A synced dotted
         # eighth echo and a little chorus.
-        "AmpEnvAttack": attack(0.06), "AmpEnvSustain": 1.0, "AmpEnvRelease": release(0.25),
+        "AmpEnvAttack": attack(0.06), "AmpEnvRelease": release(0.25),
         "Osc1Wave": SIN, "Osc2Wave": TRI, "Osc2Coarse": semis(12), "MixerBalance": 0.25,
         "LFO2Speed": lfo_hz(5.5), "ModL2Pitch": lfo_pitch(1.0),
         "FilterCutoff": cutoff(5000),
@@ -443,7 +443,7 @@ PROGRAMS = [
         # A square and a saw 5 cents apart driven hard into the saturator
         # (fuzz), then a resonant low-pass that the envelope opens a little
         # on each note, a phaser for movement and a short synced echo.
-        "AmpEnvAttack": attack(0.01), "AmpEnvSustain": 1.0, "AmpEnvRelease": release(0.12),
+        "AmpEnvAttack": attack(0.01), "AmpEnvRelease": release(0.12),
         "ModEnvDecay": decay(0.3), "ModEnvSustain": 0.3,
         "Osc1Wave": SQU, "Osc2Wave": SAW, "Osc2Fine": cents(5), "MixerBalance": 0.5,
         "SaturatorDrive": 0.35,
@@ -453,16 +453,17 @@ PROGRAMS = [
         "DelaySync": ON, "DelayTime": division("1/8"), "DelayFeedback": 0.2, "DelayWet": 0.15,
     }),
     # ---------------------------------------------------------------- bells
-    program("Ring Bell", BELL, "bell: a ring-modulated sine and triangle, struck and left to ring", 4.5, {
+    program("Ring Bell", BELL, "bell: a ring-modulated sine and triangle, struck and left to ring", 5, {
         # A sine ring-modulated by a triangle an octave and a fifth up; the
         # sidebands fall near the 2nd and 4th harmonics but beat against
         # them (the fifth is equal-tempered), and the triangle's overtones
-        # add inharmonic partials. Struck and left to decay, with a free
-        # echo that rings on after the notes end.
-        "AmpEnvDecay": 0.6, "AmpEnvSustain": 0.0, "AmpEnvRelease": 0.03,
+        # add inharmonic partials. Struck and left to decay; a key let go
+        # early rings on for about a second rather than stopping dead, and
+        # a free echo carries it further.
+        "AmpEnvDecay": 0.6, "AmpEnvSustain": 0.0, "AmpEnvRelease": release(1.0),
         "Osc1Wave": SIN, "Osc2Wave": TRI, "Osc2Coarse": semis(19), "MixerRingMod": 0.75,
         "FilterCutoff": 0.45,
-        "AmplifierGain": 0.215,
+        "AmplifierGain": 0.213,
         "ChorusWet": 0.3, "ChorusDepth": 0.5, "ChorusRate": 0.08,
         "DelayTime": 0.36, "DelayFeedback": 0.45, "DelayWet": 0.25,
     }),
@@ -539,7 +540,7 @@ PROGRAMS = [
         # resonant low-pass that a triangle LFO, synced to eighth notes,
         # swings by about +-2 kHz. The LFO restarts on every note so each
         # one starts on the same part of the wobble; drive for growl.
-        "AmpEnvAttack": attack(0.005), "AmpEnvSustain": 1.0, "AmpEnvRelease": release(0.1),
+        "AmpEnvAttack": attack(0.005), "AmpEnvRelease": release(0.1),
         "LFO1Sync": ON, "LFO1Speed": division("1/8"), "LFO1Wave": TRI, "LFO1Reset": ON,
         "ModL1Cutoff": lfo_sweep(1700),
         "Osc1Wave": SAW, "Osc1Coarse": semis(-12), "Osc2Wave": SQU, "Osc2Coarse": semis(-24), "MixerBalance": 0.35,
@@ -552,7 +553,7 @@ PROGRAMS = [
         # filter open (to about 3.9 kHz) and lets it fall (to about 120 Hz)
         # four times a beat, so a held chord plays as a sequence of plucks. Octave-stacked saws, a resonant
         # low-pass, and a dotted-eighth synced echo against the grid.
-        "AmpEnvAttack": attack(0.005), "AmpEnvSustain": 1.0, "AmpEnvRelease": release(0.1),
+        "AmpEnvAttack": attack(0.005), "AmpEnvRelease": release(0.1),
         "LFO1Sync": ON, "LFO1Speed": division("1/16"), "LFO1Wave": SAW,
         "ModL1Cutoff": lfo_sweep(1200),
         "Osc1Wave": SAW, "Osc2Wave": SAW, "Osc2Coarse": semis(12), "Osc2Fine": cents(4), "MixerBalance": 0.4,
@@ -615,7 +616,7 @@ PROGRAMS = [
         # dig1 and a saw through a high-pass, bright and thin; the chorus
         # with strong feedback and full depth becomes a flanger whose comb
         # climbs and falls over ten seconds: the jet.
-        "AmpEnvAttack": attack(0.1), "AmpEnvSustain": 1.0, "AmpEnvRelease": release(0.4),
+        "AmpEnvAttack": attack(0.1), "AmpEnvRelease": release(0.4),
         "Osc1Wave": DIG1, "Osc2Wave": SAW, "Osc2Fine": cents(4), "MixerBalance": 0.5,
         "FilterMode": HP, "FilterCutoff": cutoff(500), "FilterResonance": 0.3,
         "AmplifierGain": 0.078,
