@@ -2,8 +2,8 @@
 // reference phrase through the plug-in's ABI, it is as loud as the others
 // (EBU R128, within its window around the bank's median), leaves 1 dB of
 // true-peak headroom, produces only finite samples and falls below -90 dBFS
-// by its stated release time; and all-notes-off silences it as surely as
-// note-offs do.
+// by its stated release time; all-notes-off silences it as surely as
+// note-offs do; and where it holds a recorded bend, the bend is heard.
 
 #include "FactoryBank.h"
 #include "host/Loudness.h"
@@ -33,8 +33,9 @@ struct Measured {
 
 // A fresh instance for each program, the bank loaded as tarvel-host loads
 // it, the phrase rendered on until 2 s of silence (longer than any echo's
-// gap) or until 2 s past the program's stated release.
-Measured measure(const FactoryBank::SheetEntry& entry)
+// gap) or until 2 s past the program's stated release. With `withoutBends`
+// the program's recorded motions are taken out first.
+TarvelHost::PhraseRendering play(const FactoryBank::SheetEntry& entry, std::string& name, bool withoutBends = false)
 {
     std::unique_ptr<TarvelHost::Plugin> plugin = TarvelHost::Plugin::load(TARVEL_PLUGIN_PATH);
     TarvelHost::RenderSettings settings;
@@ -43,10 +44,21 @@ Measured measure(const FactoryBank::SheetEntry& entry)
     plugin->start(settings.sampleRate, settings.blockSize);
     TarvelHost::loadPreset(*plugin, FACTORY_BANK_PATH);
     plugin->setProgram(entry.slot);
-    const TarvelHost::PhraseRendering r = TarvelHost::renderReferencePhrase(*plugin, settings);
+    name = plugin->programName(entry.slot);
+    if (withoutBends) {
+        std::size_t at = 0;
+        FactoryBank::Program program = FactoryBank::parseProgram(plugin->getChunk(true), at);
+        for (FactoryBank::Entry& e : program.entries)
+            e.bend.clear();
+        plugin->setChunk(true, FactoryBank::writeProgram(program));
+    }
+    return TarvelHost::renderReferencePhrase(*plugin, settings);
+}
 
+Measured measure(const FactoryBank::SheetEntry& entry)
+{
     Measured m;
-    m.name = plugin->programName(entry.slot);
+    const TarvelHost::PhraseRendering r = play(entry, m.name);
     for (std::size_t i = 0; i < r.left.size(); ++i)
         m.finite = m.finite && std::isfinite(r.left[i]) && std::isfinite(r.right[i]);
     const TarvelHost::LoudnessReading reading = TarvelHost::measureLoudness(r.left, r.right, r.sampleRate);
@@ -120,4 +132,37 @@ TEST(FactoryBankSound, AllNotesOffSilencesEveryProgramWithinItsReleaseTime)
         EXPECT_EQ(sounding, 0u) << entry.name << " still sounds after all-notes-off";
         host.close();
     }
+}
+
+TEST(FactoryBankSound, EveryRecordedBendChangesHowItsProgramSounds)
+{
+    const TestHost library; // as above
+    const TarvelHost::FxBank bank = FactoryBank::load();
+    const std::vector<FactoryBank::Program> programs = FactoryBank::parseBank(bank.chunk);
+    int heard = 0;
+    for (const FactoryBank::SheetEntry& entry : FactoryBank::sheet()) {
+        bool hasBend = false;
+        for (const FactoryBank::Entry& e : programs.at(std::size_t(entry.slot)).entries)
+            hasBend = hasBend || !e.bend.empty();
+        std::string name;
+        const TarvelHost::PhraseRendering with = play(entry, name), without = play(entry, name, true);
+        // The energy of the difference the motion makes, against the energy
+        // of the program's sound.
+        double difference = 0.0, energy = 0.0;
+        for (std::size_t i = 0; i < std::max(with.left.size(), without.left.size()); ++i) {
+            const double a = i < with.left.size() ? double(with.left[i]) : 0.0;
+            const double b = i < without.left.size() ? double(without.left[i]) : 0.0;
+            difference += (a - b) * (a - b);
+            energy += a * a;
+        }
+        if (hasBend) {
+            // At least a twentieth (-13 dB): a change in the sound, not a nuance.
+            EXPECT_GE(difference, 0.05 * energy) << entry.name << ": its bend is hardly heard";
+            heard += difference >= 0.05 * energy ? 1 : 0;
+        } else {
+            // Rendering is repeatable, so what differs above is the bend's doing.
+            EXPECT_EQ(difference, 0.0) << entry.name;
+        }
+    }
+    EXPECT_GE(heard, 4) << "programs whose character comes from a recorded bend";
 }
