@@ -6,6 +6,7 @@
 #include "dsp/Module.h"
 #include "dsp/Summer.h"
 #include "dsp/Voice.h"
+#include "plugin/AuditionNote.h"
 #include "plugin/NoteQueue.h"
 #include "plugin/NoteSet.h"
 #include "plugin/Program.h"
@@ -107,6 +108,10 @@ private:
     void resetBendPlayback();
     void resetCursors(Program& program);
     void playQueuedNotes();
+    // Voice allocation; returns the voice that took the note.
+    int startNote(int note, int velocity);
+    void startAudition(int note, int velocity);
+    void stopAudition();
 
     // Serialises the writers of the store (host and editor threads). The
     // audio thread never takes it.
@@ -133,6 +138,7 @@ private:
 
     NoteSet heldNotes_;
     NoteQueue gestureNotes_;
+    AuditionNote audition_;
     std::atomic<uint8_t> auditionNote_{60};
     std::atomic<bool> bendArmed_{false};
     std::atomic<float> bendClock_{0.0f};

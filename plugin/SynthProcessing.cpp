@@ -90,9 +90,9 @@ void Synth::playQueuedNotes()
 {
     gestureNotes_.drain([this](NoteQueue::Command command) {
         if (command.velocity != 0)
-            noteOn(command.note, command.velocity);
+            startAudition(command.note, command.velocity);
         else
-            noteOff(command.note);
+            stopAudition();
     });
 }
 
