@@ -8,7 +8,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 # Debian packages the build, the tests and the demo need.
 PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev valgrind \
-	libcairo2-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
+	libcairo2-dev libpng-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
 	libsndfile1-dev libebur128-dev xvfb xauth amsynth
 
 # The sanitizer trees. Any report aborts the program at once, so it fails
