@@ -1,5 +1,6 @@
 #include "editor/SynthEditor.h"
 
+#include "editor/EditorImages.h"
 #include "editor/ParameterKnob.h"
 #include "editor/PulseButton.h"
 #include "gui/CBitmap.h"
@@ -110,31 +111,8 @@ SynthEditor::~SynthEditor()
 {
     // A host may unload the plug-in with the window still open.
     close();
-    for (CBitmap* image : {bendImage_, bendHotImage_, layoutImage_, diceImage_, initImage_, knobImage_,
-                           knobBendImage_, resetImage_, syncImage_})
-        if (image)
-            image->forget();
     smallFont_->forget();
     largeFont_->forget();
-}
-
-void SynthEditor::loadImages()
-{
-    // Decoded at the first open and kept from then on: hosts create many a
-    // plug-in that never shows its window (a plug-in scan creates and closes
-    // each one), and the two bend strips alone take some 10 MB and tens of
-    // milliseconds to decode.
-    if (layoutImage_)
-        return;
-    bendImage_ = new CBitmap("BendButton.png");
-    bendHotImage_ = new CBitmap("BendButtonHot.png");
-    layoutImage_ = new CBitmap("Layout.png");
-    diceImage_ = new CBitmap("Dice.png");
-    initImage_ = new CBitmap("Init.png");
-    knobImage_ = new CBitmap("KnobStrip.png");
-    knobBendImage_ = new CBitmap("KnobStripBend.png");
-    resetImage_ = new CBitmap("ResetButton.png");
-    syncImage_ = new CBitmap("SyncButton.png");
 }
 
 AEffEditor* SynthEditor::create(Synth* synth)
@@ -148,18 +126,23 @@ bool SynthEditor::open(void* parentWindow)
     if (frame)
         close();
     AEffGUIEditor::open(parentWindow);
-    loadImages();
+    // Taken at the first open and kept from then on: hosts create many a
+    // plug-in that never shows its window (a plug-in scan creates and closes
+    // each one).
+    if (!images_)
+        images_ = EditorImages::acquire();
+    CBitmap* layoutImage = images_->layout;
 
     knobs_.clear();
     knobs_.resize(static_cast<std::size_t>(synth_->parameterCount()), nullptr);
 
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = static_cast<int16_t>(layoutImage_->getHeight());
-    rect.right = static_cast<int16_t>(layoutImage_->getWidth());
+    rect.bottom = static_cast<int16_t>(layoutImage->getHeight());
+    rect.right = static_cast<int16_t>(layoutImage->getWidth());
 
     frame = new CFrame(CRect(0, 0, rect.right, rect.bottom), parentWindow, this);
-    frame->setBackground(layoutImage_);
+    frame->setBackground(layoutImage);
 
     for (int row = 0; row < kLayoutRowCount; ++row)
         buildRow(kLayout[row]);
@@ -190,11 +173,11 @@ void SynthEditor::buildRow(const LayoutRow& row)
         }
         frame->addView(label);
     } else if (same(row.type, "PulseButton")) {
-        bendButton_ = new PulseButton(area, this, -1, row.height, bendImage_, bendHotImage_);
+        bendButton_ = new PulseButton(area, this, -1, row.height, images_->bend, images_->bendHot);
         frame->addView(bendButton_);
     } else if (same(row.type, "SmallToggleButton")) {
         CMovieButton** field = nullptr;
-        CBitmap* image = syncImage_;
+        CBitmap* image = images_->sync;
         if (same(name, "DelaySync")) {
             field = &delaySyncButton_;
         } else if (same(name, "LFO1Sync")) {
@@ -203,10 +186,10 @@ void SynthEditor::buildRow(const LayoutRow& row)
             field = &lfo2SyncButton_;
         } else if (same(name, "LFO1Reset")) {
             field = &lfo1ResetButton_;
-            image = resetImage_;
+            image = images_->reset;
         } else if (same(name, "LFO2Reset")) {
             field = &lfo2ResetButton_;
-            image = resetImage_;
+            image = images_->reset;
         }
         if (!field)
             return;
@@ -220,10 +203,10 @@ void SynthEditor::buildRow(const LayoutRow& row)
         CBitmap* image = nullptr;
         if (same(name, "buttonDice")) {
             field = &diceButton_;
-            image = diceImage_;
+            image = images_->dice;
         } else if (same(name, "buttonInit")) {
             field = &initButton_;
-            image = initImage_;
+            image = images_->init;
         }
         if (!field)
             return;
@@ -233,7 +216,7 @@ void SynthEditor::buildRow(const LayoutRow& row)
         const int tag = synth_->findParameter(name);
         if (tag < 0 || tag >= static_cast<int>(knobs_.size()))
             return;
-        auto* knob = new ParameterKnob(area, this, tag, knobImage_, knobBendImage_);
+        auto* knob = new ParameterKnob(area, this, tag, images_->knob, images_->knobBend);
         knob->setValue(synth_->liveValue(tag));
         knob->setBendLook(synth_->hasBend(tag));
         knobs_[static_cast<std::size_t>(tag)] = knob;

@@ -10,14 +10,15 @@
 #include "vst/AEffGUIEditor.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-class CBitmap;
 class CControl;
 class CFontDesc;
 class CKickButton;
 class CMovieButton;
 class CTextLabel;
+class EditorImages;
 class ParameterKnob;
 class PulseButton;
 class Synth;
@@ -65,24 +66,19 @@ public:
     CTextLabel* getReadoutValue() const { return readoutValue_; }
 
 private:
-    void loadImages();
     void buildRow(const LayoutRow& row);
     void refreshKnob(ParameterKnob* knob);
     void refreshPass();
     void forgetControls();
 
     PulseButton* bendButton_ = nullptr;
-    CBitmap* bendImage_ = nullptr;
-    CBitmap* bendHotImage_ = nullptr;
-    CBitmap* layoutImage_ = nullptr;
     CMovieButton* delaySyncButton_ = nullptr;
     CKickButton* diceButton_ = nullptr;
-    CBitmap* diceImage_ = nullptr;
     CKickButton* initButton_ = nullptr;
-    CBitmap* initImage_ = nullptr;
+    // From the first open: this editor's images, over pixels shared with
+    // the editors of every other instance.
+    std::unique_ptr<EditorImages> images_;
     std::vector<ParameterKnob*> knobs_;
-    CBitmap* knobImage_ = nullptr;
-    CBitmap* knobBendImage_ = nullptr;
     CMovieButton* lfo1ResetButton_ = nullptr;
     CMovieButton* lfo1SyncButton_ = nullptr;
     CMovieButton* lfo2ResetButton_ = nullptr;
@@ -92,7 +88,5 @@ private:
     CTextLabel* readoutValue_ = nullptr;
     CFontDesc* smallFont_ = nullptr;
     CFontDesc* largeFont_ = nullptr;
-    CBitmap* resetImage_ = nullptr;
-    CBitmap* syncImage_ = nullptr;
     Synth* synth_;
 };

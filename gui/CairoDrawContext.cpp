@@ -193,6 +193,27 @@ cairo_surface_t* withoutUnusedAlpha(cairo_surface_t* surface)
 
 } // namespace
 
+std::unique_ptr<PlatformImage> CairoImage::share() const
+{
+    // A surface of its own (cairo and pixman keep per-surface state while
+    // drawing from it) over the same pixels, holding a reference to the
+    // surface that owns them.
+    static const cairo_user_data_key_t kPixelsOwner{};
+    cairo_surface_t* view = cairo_image_surface_create_for_data(
+        cairo_image_surface_get_data(surface_), cairo_image_surface_get_format(surface_), width(), height(),
+        cairo_image_surface_get_stride(surface_));
+    cairo_surface_t* owner = cairo_surface_reference(surface_);
+    if (cairo_surface_status(view) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_set_user_data(view, &kPixelsOwner, owner, [](void* surface) {
+            cairo_surface_destroy(static_cast<cairo_surface_t*>(surface));
+        }) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(owner);
+        cairo_surface_destroy(view);
+        return nullptr;
+    }
+    return std::make_unique<CairoImage>(view);
+}
+
 std::unique_ptr<PlatformImage> PlatformImage::decodePNG(const unsigned char* data, std::size_t size)
 {
     if (!data || size == 0)
