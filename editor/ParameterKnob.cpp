@@ -50,6 +50,16 @@ CMouseEventResult ParameterKnob::onMouseDown(CPoint& where, const CButtonState& 
     return CAnimKnob::onMouseDown(where, buttons);
 }
 
+bool ParameterKnob::onWheel(const CPoint& where, float distance, const CButtonState& buttons)
+{
+    // While recording is armed the next drag records a bend; a wheel step
+    // would add a point to the old bend with no audition note.
+    if (auto* editor = dynamic_cast<SynthEditor*>(listener_))
+        if (editor->isRecordingArmed())
+            return true;
+    return CAnimKnob::onWheel(where, distance, buttons);
+}
+
 CMouseEventResult ParameterKnob::onMouseEntered(CPoint&, const CButtonState&)
 {
     if (auto* editor = dynamic_cast<SynthEditor*>(listener_))

@@ -342,6 +342,11 @@ void SynthEditor::controlEndEdit(CControl* control)
         synth_->endParameterGesture(control->getTag());
 }
 
+bool SynthEditor::isRecordingArmed() const
+{
+    return synth_->isBendArmed();
+}
+
 void SynthEditor::updateReadout(ParameterKnob* knob)
 {
     if (!readoutParameter_ || !readoutValue_)

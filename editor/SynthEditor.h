@@ -50,6 +50,8 @@ public:
     // Shows the knob's parameter name and display text; null clears both.
     void updateReadout(ParameterKnob* knob);
     void resetToDefault(ParameterKnob* knob);
+    // The next knob gesture records a bend.
+    bool isRecordingArmed() const;
 
     // Inspection (tests, tools).
     bool isEditorOpen() const { return frame != nullptr; }
