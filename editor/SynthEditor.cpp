@@ -312,10 +312,12 @@ void SynthEditor::valueChanged(CControl* control)
     }
     if (diceButton_ && control == diceButton_) {
         synth_->randomise();
+        programRewritten_ = true;
         return;
     }
     if (initButton_ && control == initButton_) {
         synth_->initialise();
+        programRewritten_ = true;
         return;
     }
     const int tag = control->getTag();
@@ -340,6 +342,14 @@ void SynthEditor::controlEndEdit(CControl* control)
 {
     if (control && control->getTag() >= 0)
         synth_->endParameterGesture(control->getTag());
+    // A press of Dice or Init rewrites the program (once or twice, as the
+    // button notifies): the host hears of it once, at the release, so that
+    // its own views of the parameters read them again. This is no
+    // automation: nothing is recorded or sent per parameter.
+    if (control && (control == diceButton_ || control == initButton_) && programRewritten_) {
+        programRewritten_ = false;
+        synth_->updateDisplay();
+    }
 }
 
 bool SynthEditor::isRecordingArmed() const

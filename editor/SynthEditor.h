@@ -91,4 +91,6 @@ private:
     CFontDesc* smallFont_ = nullptr;
     CFontDesc* largeFont_ = nullptr;
     Synth* synth_;
+    // Dice or Init rewrote the program during the current button press.
+    bool programRewritten_ = false;
 };
