@@ -9,6 +9,7 @@
 #include "gui/CKickButton.h"
 #include "gui/CMovieButton.h"
 #include "gui/CTextLabel.h"
+#include "gui/TickCount.h"
 #include "plugin/Synth.h"
 
 #include <cstring>
@@ -144,6 +145,10 @@ bool SynthEditor::open(void* parentWindow)
     frame = new CFrame(CRect(0, 0, rect.right, rect.bottom), parentWindow, this);
     frame->setBackground(layoutImage);
 
+    // Until blocks are seen rendering, the controls show the stored values.
+    followLive_ = false;
+    seenBlocks_ = synth_->renderedBlocks();
+    seenBlocksTick_ = getTickCount() - kAudioStoppedMs;
     for (int row = 0; row < kLayoutRowCount; ++row)
         buildRow(kLayout[row]);
 
@@ -195,7 +200,7 @@ void SynthEditor::buildRow(const LayoutRow& row)
             return;
         const int tag = synth_->findParameter(name);
         auto* button = new CMovieButton(area, this, tag, row.height, image, CPoint(0, 0));
-        button->setValue(synth_->getParameter(tag));
+        button->setValue(toggleState(shownValue(tag)));
         *field = button;
         frame->addView(button);
     } else if (same(row.type, "Button")) {
@@ -217,7 +222,7 @@ void SynthEditor::buildRow(const LayoutRow& row)
         if (tag < 0 || tag >= static_cast<int>(knobs_.size()))
             return;
         auto* knob = new ParameterKnob(area, this, tag, images_->knob, images_->knobBend);
-        knob->setValue(synth_->liveValue(tag));
+        knob->setValue(shownValue(tag));
         knob->setBendLook(synth_->hasBend(tag));
         knobs_[static_cast<std::size_t>(tag)] = knob;
         frame->addView(knob);
@@ -268,24 +273,50 @@ void SynthEditor::idle()
     refreshPass();
 }
 
+void SynthEditor::followAudio()
+{
+    // The live values move only while blocks are rendered. While they do,
+    // the controls show them, bends playing included; once no block has come
+    // for a while (the host switched the plug-in off or stopped processing)
+    // they show the stored values, or every edit would seem to snap back.
+    // The grace period keeps hosts with long blocks from flickering between
+    // the two.
+    const std::uint32_t blocks = synth_->renderedBlocks();
+    const std::uint32_t now = getTickCount();
+    if (blocks != seenBlocks_) {
+        seenBlocks_ = blocks;
+        seenBlocksTick_ = now;
+        followLive_ = true;
+    } else if (now - seenBlocksTick_ >= kAudioStoppedMs) {
+        followLive_ = false;
+    }
+}
+
+float SynthEditor::shownValue(int tag) const
+{
+    return followLive_ ? synth_->liveValue(tag) : synth_->getParameter(tag);
+}
+
 void SynthEditor::refreshPass()
 {
+    followAudio();
     for (std::size_t i = 0; i < knobs_.size(); ++i) {
         ParameterKnob* knob = knobs_[i];
         if (!knob)
             continue;
-        // Compared as the knob would hold it, so that a live value outside
-        // 0..1 does not count as a change on every pass.
-        if (refreshAll_ || knob->getValue() != CControl::clampValue(synth_->liveValue(static_cast<int>(i))))
+        // Compared as the knob would hold it, so that a value outside 0..1
+        // does not count as a change on every pass.
+        if (refreshAll_ || knob->getValue() != CControl::clampValue(shownValue(static_cast<int>(i))))
             refreshKnob(knob);
     }
     if (bendButton_)
         bendButton_->setValue(synth_->isBendArmed() ? 1.0f : 0.0f);
-    // At 0.5 and above a sync toggle reaches 1 and shows its on frame. The
-    // reset toggles keep what they were set to at open and by their clicks.
-    for (CMovieButton* button : {delaySyncButton_, lfo1SyncButton_, lfo2SyncButton_})
+    // Every toggle shows on exactly when the value it acts on is at least
+    // 0.5, as the modules read it, whoever set it (a click, the host, Dice).
+    for (CMovieButton* button :
+         {delaySyncButton_, lfo1SyncButton_, lfo2SyncButton_, lfo1ResetButton_, lfo2ResetButton_})
         if (button)
-            button->setValue(synth_->liveValue(button->getTag()) + 0.5f);
+            button->setValue(toggleState(shownValue(button->getTag())));
     refreshAll_ = false;
 }
 
@@ -294,7 +325,7 @@ void SynthEditor::refreshKnob(ParameterKnob* knob)
     if (!knob)
         return;
     const int tag = knob->getTag();
-    knob->setValue(synth_->liveValue(tag));
+    knob->setValue(shownValue(tag));
     knob->setBendLook(synth_->hasBend(tag));
 }
 
@@ -325,8 +356,8 @@ void SynthEditor::valueChanged(CControl* control)
         return;
     synth_->setParameterAutomated(tag, control->getValue());
     ParameterKnob* knob = tag < static_cast<int>(knobs_.size()) ? knobs_[static_cast<std::size_t>(tag)] : nullptr;
-    // The live value follows at the next audio sub-block; until then the
-    // knob may show the previous one.
+    // While audio runs the live value follows at the next sub-block; until
+    // then the knob may show the previous one.
     refreshKnob(knob);
     updateReadout(knob);
     refreshAll_ = true;

@@ -3,8 +3,8 @@
 // (but one), the sync and reset toggles, the bend button, Dice and Init and
 // a two-field readout, all built from one layout table at each open. It
 // writes parameters through the host-visible path and learns of every other
-// change (automation, programs, bend playback) by polling the live values
-// on each idle call.
+// change (automation, programs, bend playback) by polling on each idle call:
+// the live values while audio runs, the stored ones while it does not.
 
 #include "gui/CControlListener.h"
 #include "vst/AEffGUIEditor.h"
@@ -53,6 +53,9 @@ public:
     // The next knob gesture records a bend.
     bool isRecordingArmed() const;
 
+    // With no block rendered for this long, audio counts as stopped.
+    static constexpr std::uint32_t kAudioStoppedMs = 500;
+
     // Inspection (tests, tools).
     bool isEditorOpen() const { return frame != nullptr; }
     const std::vector<ParameterKnob*>& getKnobs() const { return knobs_; }
@@ -69,6 +72,9 @@ public:
 
 private:
     void buildRow(const LayoutRow& row);
+    void followAudio();
+    float shownValue(int tag) const;
+    static float toggleState(float value) { return value >= 0.5f ? 1.0f : 0.0f; }
     void refreshKnob(ParameterKnob* knob);
     void refreshPass();
     void forgetControls();
@@ -91,6 +97,11 @@ private:
     CFontDesc* smallFont_ = nullptr;
     CFontDesc* largeFont_ = nullptr;
     Synth* synth_;
+    // Whether the controls follow the live values (audio runs) or the stored
+    // ones, and the block count and tick when a new block was last seen.
+    bool followLive_ = false;
+    std::uint32_t seenBlocks_ = 0;
+    std::uint32_t seenBlocksTick_ = 0;
     // Dice or Init rewrote the program during the current button press.
     bool programRewritten_ = false;
 };

@@ -97,6 +97,9 @@ public:
     Program& currentProgram() { return *current_.load(); }
     std::vector<BendPoint> bendPoints(int index);
     const Vorn::WaveTable& waveTable() const { return *waveTable_; }
+    // Blocks rendered so far (wrapping): the editor tells from it whether
+    // audio runs, that is whether the live values move at all.
+    uint32_t renderedBlocks() const { return renderedBlocks_.load(std::memory_order_relaxed); }
 
 private:
     friend class SynthChunks;
@@ -143,6 +146,7 @@ private:
     std::atomic<bool> bendArmed_{false};
     std::atomic<float> bendClock_{0.0f};
     std::atomic<std::thread::id> audioThread_{};
+    std::atomic<uint32_t> renderedBlocks_{0};
 
     uint32_t randomState_ = 1;
 };
