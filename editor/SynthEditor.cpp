@@ -153,6 +153,8 @@ bool SynthEditor::open(void* parentWindow)
         buildRow(kLayout[row]);
 
     refreshAll_ = true;
+    // The first frame now: a host may be slow to send the first idle call.
+    frame->paintDirty();
     return true;
 }
 

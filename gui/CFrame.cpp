@@ -118,6 +118,11 @@ void CFrame::idle()
     if (window_)
         window_->pump();
     CTimer::fireDue();
+    paintDirty();
+}
+
+void CFrame::paintDirty()
+{
     if (window_ && !dirtyArea_.isEmpty()) {
         CRect area = dirtyArea_;
         dirtyArea_ = CRect();

@@ -42,6 +42,8 @@ public:
 
     // Pumps the window's events, fires due timers, repaints dirty parts.
     void idle();
+    // Repaints the dirty parts in the window now.
+    void paintDirty();
 
     void draw(CDrawContext& context) override;
     // Paints `area` of the frame (background and overlapping views).

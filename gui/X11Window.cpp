@@ -153,6 +153,12 @@ public:
             backBuffer_ = XCreatePixmap(display_, window_, static_cast<unsigned>(width_),
                                         static_cast<unsigned>(height_), static_cast<unsigned>(info.depth));
             gc_ = XCreateGC(display_, window_, 0, nullptr);
+            // The server fills what becomes visible from the back buffer by
+            // itself, so the window shows the editor as soon as it is mapped,
+            // however long the host takes to call idle. (Drawing into the
+            // buffer afterwards may or may not reach that fill; every redraw
+            // copies to the window anyway.)
+            XSetWindowBackgroundPixmap(display_, window_, backBuffer_);
             XSync(display_, False);
             ok = !takeError(display_);
         }
