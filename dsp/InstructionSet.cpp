@@ -27,23 +27,14 @@ InstructionSet detect()
 #endif
 }
 
-std::atomic<InstructionSet>& active()
-{
-    static std::atomic<InstructionSet> level{widestInstructionSet()};
-    return level;
-}
-
 } // namespace
+
+std::atomic<InstructionSet> Detail::activeInstructionSet{widestInstructionSet()};
 
 InstructionSet widestInstructionSet()
 {
     static const InstructionSet widest = detect();
     return widest;
-}
-
-InstructionSet instructionSet()
-{
-    return active().load(std::memory_order_relaxed);
 }
 
 const char* instructionSetName(InstructionSet level)
@@ -59,13 +50,14 @@ const char* instructionSetName(InstructionSet level)
 }
 
 ScopedInstructionSet::ScopedInstructionSet(InstructionSet level)
-    : previous_(active().exchange(std::min(level, widestInstructionSet()), std::memory_order_relaxed))
+    : previous_(Detail::activeInstructionSet.exchange(std::min(level, widestInstructionSet()),
+                                                      std::memory_order_relaxed))
 {
 }
 
 ScopedInstructionSet::~ScopedInstructionSet()
 {
-    active().store(previous_, std::memory_order_relaxed);
+    Detail::activeInstructionSet.store(previous_, std::memory_order_relaxed);
 }
 
 } // namespace Vorn

@@ -10,6 +10,8 @@
 // VORN_X86_KERNELS is defined by the build where the x86 forms are compiled
 // in; elsewhere every module runs its plain form.
 
+#include <atomic>
+
 namespace Vorn {
 
 // In order of width; each level includes every level before it.
@@ -23,9 +25,19 @@ enum class InstructionSet {
 
 // The widest level this processor and this build support.
 InstructionSet widestInstructionSet();
+
+namespace Detail {
+// The level in force: set to the widest when the program starts (until then
+// it reads Scalar), changed only by ScopedInstructionSet.
+extern std::atomic<InstructionSet> activeInstructionSet;
+} // namespace Detail
+
 // The level the fast paths run at: the widest, unless a ScopedInstructionSet
-// holds another.
-InstructionSet instructionSet();
+// holds another. One load, inline: every fast path asks on every call.
+inline InstructionSet instructionSet()
+{
+    return Detail::activeInstructionSet.load(std::memory_order_relaxed);
+}
 // "Scalar", "SSE2", "SSE4.1", "AVX2", "AVX-512".
 const char* instructionSetName(InstructionSet level);
 
