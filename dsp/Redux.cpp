@@ -1,6 +1,7 @@
 #include "dsp/Redux.h"
 
 #include "dsp/InstructionSet.h"
+#include "dsp/UnitRange.h"
 
 #if defined(VORN_X86_KERNELS)
 #include "dsp/x86/Kernels.h"
@@ -12,15 +13,6 @@
 namespace Vorn {
 
 namespace {
-
-// Settings reach the integer conversions below only inside 0..1, so a NaN
-// or a huge automation value can never overflow them; NaN counts as off.
-float unitRange(float v)
-{
-    if (!(v > 0.0f))
-        return 0.0f;
-    return v < 1.0f ? v : 1.0f;
-}
 
 // x = step * floor(scale * x + 0.5), sample by sample.
 void quantize(float* x, int count, float scale, float step)
