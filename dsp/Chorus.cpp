@@ -1,10 +1,10 @@
 #include "dsp/Chorus.h"
 
 #include "dsp/PhaseIncrement.h"
+#include "dsp/UnitRange.h"
 #include "dsp/WaveTable.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 namespace Vorn {
@@ -44,33 +44,36 @@ void Chorus::process(int sampleRate, int count)
 Chorus::Run Chorus::begin(int sampleRate)
 {
     Run run{};
-    const float wet = *wet_;
+    const float wet = unitRange(*wet_);
     // Bypassed and frozen: the line, the LFO and the write position stay.
     run.bypass = wet == 0.0f;
     if (run.bypass)
         return run;
     const float depth = *depth_;
-    const float feedback = *feedback_;
+    const float feedback = unitRange(*feedback_);
     const float rate = *rate_;
 
-    // A NaN feedback (or NaN input, or runaway feedback) would circulate in
-    // the line for good; once the settings are finite again, the line
-    // starts over from silence.
-    if (lineTainted_ && std::isfinite(depth) && std::isfinite(feedback) && std::isfinite(rate)
-        && std::isfinite(wet)) {
-        std::fill(line_, line_ + kLineLength, 0.0f);
-        lineTainted_ = false;
-    }
+    // A non-finite input sample would circulate in the line for good: the
+    // line starts over from silence.
+    if (lineTainted_)
+        reset();
 
     const float fsr = static_cast<float>(sampleRate);
     const float hertz = rate * 10.0f;
     run.wet = wet;
     run.depth = depth;
     run.feedback = feedback;
+    run.ceiling = ceilingFor(feedback);
     run.sampleRate = fsr;
     run.increment = phaseIncrement(hertz * 4294967296.0f / fsr);
     run.table = waveTable_->levelData(1, 0);
     return run;
+}
+
+void Chorus::reset()
+{
+    std::fill(line_, line_ + kLineLength, 0.0f);
+    lineTainted_ = false;
 }
 
 void Chorus::end(const Run& run)

@@ -6,6 +6,7 @@
 #include "dsp/Module.h"
 #include "dsp/NonFiniteWatch.h"
 #include "dsp/PhaseAccumulator.h"
+#include "dsp/UnityCeiling.h"
 
 #include <cstdint>
 
@@ -33,6 +34,7 @@ public:
         float wet;
         float depth;
         float feedback;
+        float ceiling; // on what the line takes back, at a feedback of 1
         float sampleRate;
         uint32_t increment;
         const float* table;
@@ -66,7 +68,7 @@ public:
         const float b = w + a;
         const float d = ((a * f - b) * f + c) * f + x0;
 
-        const float sample = d * run.feedback + in;
+        const float sample = underCeiling(d * run.feedback + in, run.ceiling);
         line_[writePhase_.index()] = sample;
         run.written.add(sample); // once anything non-finite went in
         writePhase_.phase += slot;
@@ -76,6 +78,8 @@ public:
     void end(const Run& run);
 
     const Module* input() const { return input_; }
+    // Silence in the line; the LFO and the write position run on.
+    void reset();
 
 private:
     const float* depth_;

@@ -2,6 +2,7 @@
 
 #include "dsp/NonNegativeFloor.h"
 #include "dsp/SyncDivisions.h"
+#include "dsp/UnitRange.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,25 +74,28 @@ void Delay::process(int sampleRate, int count)
 
 Delay::Run Delay::begin(int sampleRate)
 {
-    const float feedback = *feedback_;
-    const float wet = *wet_;
-    // A NaN feedback (or NaN input, or runaway feedback) would circulate in
-    // the ring for good; once the settings are finite again, the ring starts
-    // over from silence.
-    if (ringTainted_ && std::isfinite(feedback) && std::isfinite(wet) && std::isfinite(*time_)
-        && std::isfinite(*sync_)) {
-        std::fill(ring_.begin(), ring_.end(), 0.0f);
-        ringTainted_ = false;
-    }
+    const float feedback = unitRange(*feedback_);
+    const float wet = unitRange(*wet_);
+    // A non-finite input sample would circulate in the ring for good: the
+    // ring starts over from silence.
+    if (ringTainted_)
+        reset();
     // No bypass: the ring records even while the echo is silent.
     Run run{};
     run.feedback = feedback;
+    run.ceiling = ceilingFor(feedback);
     run.wet = wet;
     run.dry = 1.0f - wet;
     run.length = length(sampleRate);
     run.writeIndex = writeIndex_;
     run.ring = ring_.data();
     return run;
+}
+
+void Delay::reset()
+{
+    std::fill(ring_.begin(), ring_.end(), 0.0f);
+    ringTainted_ = false;
 }
 
 void Delay::end(const Run& run)

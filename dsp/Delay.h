@@ -4,6 +4,7 @@
 
 #include "dsp/Module.h"
 #include "dsp/NonFiniteWatch.h"
+#include "dsp/UnityCeiling.h"
 
 #include <cstdint>
 #include <vector>
@@ -29,6 +30,7 @@ public:
     // step() renders one sample, end() keeps the state.
     struct Run {
         float feedback;
+        float ceiling; // on what the ring takes back, at a feedback of 1
         float wet;
         float dry;
         uint16_t length;
@@ -41,7 +43,7 @@ public:
     {
         const float d = run.ring[static_cast<uint16_t>(run.writeIndex - run.length)];
         const float out = in * run.dry + run.wet * d;
-        const float sample = d * run.feedback + in;
+        const float sample = underCeiling(d * run.feedback + in, run.ceiling);
         run.ring[run.writeIndex] = sample;
         run.written.add(sample); // once anything non-finite went in
         run.writeIndex = static_cast<uint16_t>(run.writeIndex + 1);
@@ -50,6 +52,8 @@ public:
     void end(const Run& run);
 
     const Module* input() const { return input_; }
+    // Silence in the ring; the write position runs on.
+    void reset();
 
 private:
     const float* feedback_;

@@ -1,8 +1,10 @@
 #include "dsp/Phaser.h"
 
 #include "dsp/PhaseIncrement.h"
+#include "dsp/UnitRange.h"
 #include "dsp/WaveTable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -28,7 +30,7 @@ bool Phaser::stateIsFinite() const
     return finite;
 }
 
-void Phaser::clearState()
+void Phaser::reset()
 {
     for (AllPass& s : stages_) {
         s.lastInput = 0.0f;
@@ -51,22 +53,20 @@ void Phaser::process(int sampleRate, int count)
 Phaser::Run Phaser::begin(int sampleRate, int count)
 {
     Run run{};
-    const float wet = *wet_;
+    const float wet = unitRange(*wet_);
     // Bypassed and frozen: neither the LFO nor the sections move.
     run.bypass = wet == 0.0f;
     if (run.bypass)
         return run;
-    const float feedback = *feedback_;
+    const float feedback = std::min(unitRange(*feedback_), kFeedbackLimit);
     const float center = *center_;
     const float modDepth = *modDepth_;
     const float modRate = *modRate_;
 
-    // A NaN setting (or a runaway feedback) can leave NaN or infinity in the
-    // recursive state, where it would stay for good. Once the settings are
-    // usable again, start over from silence.
-    if (std::isfinite(feedback) && std::isfinite(wet) && std::isfinite(center) && std::isfinite(modDepth)
-        && std::isfinite(modRate) && !stateIsFinite())
-        clearState();
+    // A non-finite input sample would stay in the recursive state for good:
+    // start over from silence.
+    if (!stateIsFinite())
+        reset();
 
     const float frequency = 4.0f * modRate * modRate;
     lfoPhase_.phase += static_cast<uint32_t>(count) * phaseIncrement(frequency * 4294967296.0f / static_cast<float>(sampleRate));

@@ -12,6 +12,16 @@ class WaveTable;
 class Phaser : public Module {
 public:
     static constexpr int kStageCount = 6;
+    // The highest feedback the loop runs at. With the break frequency
+    // swept, every change of the sections' coefficient can feed the loop a
+    // little more than it had; at a feedback this close to 1 that is more
+    // than one pass round the loop loses, and the sound grows without end
+    // (from about 0.9997 up at the lowest sample rates, with the fastest and
+    // deepest sweep), and even a still coefficient at 1 never lets go of
+    // what the loop holds. At this value every setting dies away within
+    // seconds of the input falling silent; settings below it play as they
+    // always did.
+    static constexpr float kFeedbackLimit = 0.999f;
 
     Phaser(Effect* owner, const char* name, const Module* input, const WaveTable* waveTable);
     void process(int sampleRate, int count) override;
@@ -19,6 +29,8 @@ public:
 
     // The all-pass coefficient of the last processed block.
     float coefficient() const { return stages_[0].coefficient; }
+    // Silence in the sections and the feedback path; the LFO runs on.
+    void reset();
 
     // process() in three parts, so that the effects after this one can run
     // in the same sample loop: the chain of sections is one long dependent
@@ -66,7 +78,6 @@ private:
     };
 
     bool stateIsFinite() const;
-    void clearState();
 
     const float* center_;
     const float* feedback_;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Vorn;
@@ -148,4 +149,37 @@ TEST(Phaser, CoefficientDependsOnlyOnSettingsNotOnSampleRate)
     // LFO at phase 0 reads 0: x = 0.15 * 0.2.
     EXPECT_EQ(a.phaser.coefficient(), coefficientFor(0.15f * 0.2f));
     EXPECT_EQ(b.phaser.coefficient(), a.phaser.coefficient());
+}
+
+TEST(Phaser, AtFullFeedbackEverySweepDiesAwayAtEverySampleRate)
+{
+    // The swept sections feed the loop a little on every change of their
+    // coefficient: at feedback 1 the sound grew without end, fastest with
+    // the deepest and quickest sweep and at the lowest sample rates.
+    for (const int rate : {8000, 11025, 44100, 96000}) {
+        for (const float center : {0.0f, 0.4f, 1.0f}) {
+            for (const float sweep : {0.6f, 1.0f}) {
+                PhaserRig r;
+                setParam(r.effect, "PhaserCenter", center);
+                setParam(r.effect, "PhaserFeedback", 1.0f);
+                setParam(r.effect, "PhaserModDepth", 1.0f);
+                setParam(r.effect, "PhaserModRate", sweep);
+                setParam(r.effect, "PhaserWet", 1.0f);
+                const auto seconds = [rate](int s) { return static_cast<std::size_t>(s * rate); };
+                std::vector<float> input = noise(seconds(3));
+                input.resize(seconds(23), 0.0f);
+                const std::vector<float> out = run(r.feed, r.phaser, input, rate);
+                const auto peak = [&](int from, int to) {
+                    float p = 0.0f;
+                    for (std::size_t i = seconds(from); i < seconds(to); ++i)
+                        p = std::max(p, std::fabs(out[i]));
+                    return p;
+                };
+                // Falling, by at least 5 dB in five seconds of silence and 10 dB in ten.
+                const float early = peak(3, 8), middle = peak(8, 13), late = peak(18, 23);
+                EXPECT_LT(middle, early * 0.56f) << rate << " Hz, centre " << center << ", rate " << sweep;
+                EXPECT_LT(late, middle * 0.316f + 1e-30f) << rate << " Hz, centre " << center << ", rate " << sweep;
+            }
+        }
+    }
 }

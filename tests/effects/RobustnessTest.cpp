@@ -6,15 +6,18 @@
 #include "dsp/Delay.h"
 #include "dsp/Phaser.h"
 #include "dsp/Redux.h"
+#include "dsp/UnityCeiling.h"
 #include "dsp/WaveTable.h"
 
 #include "Feed.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 using namespace Vorn;
 using namespace EffectsTest;
@@ -99,9 +102,11 @@ TEST(EffectRobustness, NaNFeedbackDoesNotPoisonTheEffectsForGood)
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (const char* name : {"PhaserFeedback", "ChorusFeedback", "DelayFeedback"})
         setParam(c.effect, name, nan);
-    for (int i = 0; i < 50; ++i)
+    // A NaN feedback counts as none: it never reaches the signal.
+    for (int i = 0; i < 50; ++i) {
         c.block(44100, 0.5f);
-    EXPECT_FALSE(allFinite(c.delay.output, kSubBlock));
+        ASSERT_TRUE(allFinite(c.delay.output, kSubBlock)) << i;
+    }
 
     for (const char* name : {"PhaserFeedback", "ChorusFeedback", "DelayFeedback"})
         setParam(c.effect, name, 0.5f);
@@ -128,4 +133,64 @@ TEST(EffectRobustness, ANaNInputSampleIsForgottenToo)
             ASSERT_TRUE(allFinite(c.delay.output, kSubBlock)) << i;
         }
     }
+}
+
+TEST(EffectRobustness, WetAndFeedbackOutsideTheRangeActAsTheNearestEnd)
+{
+    // Stored values are kept as loaded; where the effects use them they are
+    // clamped to 0..1, a NaN counting as 0. The output is then exactly that
+    // of the nearest in-range setting, and so finite and bounded.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, float> cases[] = {{nan, 0.0f},   {-nan, 0.0f},  {inf, 1.0f},   {-inf, 0.0f},
+                                             {1e30f, 1.0f}, {-1e30f, 0.0f}, {2.0f, 1.0f}, {-1.0f, 0.0f}};
+    const std::vector<float> input = noise(4800);
+    for (const char* name :
+         {"PhaserWet", "PhaserFeedback", "ChorusWet", "ChorusFeedback", "DelayWet", "DelayFeedback"}) {
+        for (const auto& [stored, nearest] : cases) {
+            Chain hostile, reference;
+            for (Chain* c : {&hostile, &reference}) {
+                for (const char* other : {"PhaserWet", "ChorusWet", "DelayWet", "PhaserFeedback",
+                                          "ChorusFeedback", "DelayFeedback"})
+                    setParam(c->effect, other, 0.5f);
+                setParam(c->effect, "DelayTime", 0.0f); // 441 samples: the echo is heard
+            }
+            setParam(hostile.effect, name, stored);
+            setParam(reference.effect, name, nearest);
+            for (std::size_t at = 0; at < input.size(); at += kSubBlock) {
+                for (Chain* c : {&hostile, &reference}) {
+                    std::copy(input.begin() + static_cast<long>(at),
+                              input.begin() + static_cast<long>(at) + kSubBlock, c->feed.output);
+                    c->redux.process(44100, kSubBlock);
+                    c->phaser.process(44100, kSubBlock);
+                    c->chorus.process(44100, kSubBlock);
+                    c->delay.process(44100, kSubBlock);
+                }
+                ASSERT_EQ(std::memcmp(hostile.delay.output, reference.delay.output, sizeof hostile.delay.output), 0)
+                    << name << " = " << stored << " at sample " << at;
+            }
+        }
+    }
+}
+
+TEST(EffectRobustness, FeedbackAtOneKeepsTheLinesBounded)
+{
+    // A chorus or an echo at feedback 1 repeats without losing anything, so
+    // a constant input piles up in the line pass after pass; the lines stop
+    // growing at their ceiling, while below it nothing changes.
+    Chain c;
+    setParam(c.effect, "ChorusWet", 1.0f);
+    setParam(c.effect, "ChorusFeedback", 1.0f);
+    setParam(c.effect, "DelayWet", 1.0f);
+    setParam(c.effect, "DelayFeedback", 1.0f);
+    setParam(c.effect, "DelayTime", 0.0f);
+    float peak = 0.0f;
+    for (int i = 0; i < 44100 * 20 / kSubBlock; ++i) {
+        c.block(44100, 0.5f);
+        for (float x : c.delay.output)
+            peak = std::max(peak, std::fabs(x));
+    }
+    EXPECT_TRUE(std::isfinite(peak));
+    EXPECT_LE(peak, kUnityCeiling);
+    EXPECT_GT(peak, 0.5f * kUnityCeiling); // the ceiling is reached, not a level below it
 }
