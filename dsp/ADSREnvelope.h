@@ -21,6 +21,12 @@ public:
 
     void process(int sampleRate, int count) override;
 
+    // Ends at once, without a release: the voice falls idle.
+    void stop()
+    {
+        stage_ = kIdle;
+        level_ = 0.0f;
+    }
     bool idle() const { return stage_ == kIdle; }
     int stage() const { return stage_; }
     float level() const { return level_; }

@@ -13,6 +13,8 @@ public:
     Redux(Effect* owner, const char* name, const Module* input);
     void process(int sampleRate, int count) override;
     int format(const float* param, float value, char* text, std::size_t size) override;
+    // Forgets the held sample.
+    void reset() { held_ = 0.0f; }
 
 private:
     const float* crush_;

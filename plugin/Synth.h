@@ -115,6 +115,7 @@ private:
     int startNote(int note, int velocity);
     void startAudition(int note, int velocity);
     void stopAudition();
+    void silenceNonFinite(float* out, int count);
 
     // Serialises the writers of the store (host and editor threads). The
     // audio thread never takes it.

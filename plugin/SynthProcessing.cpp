@@ -8,6 +8,7 @@
 #include "dsp/Chorus.h"
 #include "dsp/Delay.h"
 #include "dsp/EffectSeries.h"
+#include "dsp/NonFiniteWatch.h"
 #include "dsp/Phaser.h"
 #include "dsp/Redux.h"
 
@@ -147,6 +148,8 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
             digi_->process(sr, n);
             Vorn::processInSeries(*phaser_, *chorus_, *delay_, sr, n);
             Vorn::copySamples(left + pos, lastModule_->output, n);
+            if (!Vorn::NonFiniteWatch::allFinite(left + pos, n))
+                silenceNonFinite(left + pos, n);
             // updateLiveValues has already put every cursor back to 0 in
             // this case (nothing while rendering reads them).
             if (active == 0)
@@ -159,6 +162,31 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
         std::memcpy(outputs[1], outputs[0], sizeof(float) * static_cast<std::size_t>(sampleFrames));
     renderedBlocks_.fetch_add(1, std::memory_order_relaxed);
     reclaimer_.leave();
+}
+
+void Synth::silenceNonFinite(float* out, int count)
+{
+    // The last line of defence: no NaN or infinity ever reaches the host.
+    // Such a sample becomes silence, and whatever holds the fault is reset
+    // so that it does not come back: a voice whose output is not finite
+    // ends its note, and every global effect from the first whose output
+    // is not finite on starts over from silence.
+    for (int i = 0; i < count; ++i)
+        if (Vorn::NonFiniteWatch::nonFinite(out[i]))
+            out[i] = 0.0f;
+    for (int v = 0; v < kVoiceCount; ++v)
+        if (!Vorn::NonFiniteWatch::allFinite(voices_[static_cast<std::size_t>(v)]->voiceOutput, count))
+            ampEnvelopes_[static_cast<std::size_t>(v)]->stop();
+    bool tainted = !Vorn::NonFiniteWatch::allFinite(digi_->output, count);
+    if (tainted)
+        digi_->reset();
+    tainted = tainted || !Vorn::NonFiniteWatch::allFinite(phaser_->output, count);
+    if (tainted)
+        phaser_->reset();
+    tainted = tainted || !Vorn::NonFiniteWatch::allFinite(chorus_->output, count);
+    if (tainted)
+        chorus_->reset();
+    delay_->reset();
 }
 
 bool Synth::voiceIdle(int i) const

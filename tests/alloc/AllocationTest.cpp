@@ -3,7 +3,9 @@
 // plug-in's processEvents or processReplacing is counted. The plug-in
 // shares the process's allocator, so its allocations land here too.
 
+#include "plugin/Synth.h"
 #include "support/TestHost.h"
+#include "tests/support/NonFiniteSource.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +184,33 @@ TEST(Allocation, BusyRenderingAllocatesNothing)
         delete[] p;
     }
     EXPECT_EQ(allocations.load(), 1);
+}
+
+TEST(Allocation, SilencingANonFiniteOutputAllocatesNothing)
+{
+    // The output's last line of defence runs on the audio thread too: it
+    // silences the fault and clears the voice and every effect line.
+    Synth synth([](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
+        return opcode == audioMasterVersion ? 2400 : 0;
+    });
+    synth.setSampleRate(44100.0f);
+    for (int i : {47, 51, 55})
+        synth.setParameter(i, 0.5f);
+    NonFiniteSource* source = NonFiniteSource::attach(synth.voice(0));
+    std::vector<float> left(512), right(512);
+    float* outputs[2] = {left.data(), right.data()};
+    synth.processReplacing(nullptr, outputs, 512);
+
+    allocations = 0;
+    for (int round = 0; round < 20; ++round) {
+        synth.noteOn(60, 100);
+        synth.processReplacing(nullptr, outputs, 512);
+        source->samplesLeft = 1 + round;
+        Counted scope;
+        synth.processReplacing(nullptr, outputs, 512);
+    }
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_TRUE(synth.voiceIdle(0)); // the guard did run
 }
 
 TEST(Allocation, RunningOutOfMemoryDuringCreationLeavesNothingBehind)
