@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -210,4 +212,47 @@ TEST_F(Chunks, RandomBytesNeverBreakTheStore)
         synth->setChunk(bytes.data(), static_cast<VstInt32>(bytes.size()), round % 2 == 0);
     }
     EXPECT_GT(chunkOf(*synth, false).size(), 12u);
+}
+
+TEST_F(Chunks, HostileValuesAndBendsLoadAsTheyAreAndSoundFinite)
+{
+    // NaN (with a payload, and negative), infinities, 1e30 and 2.0 as
+    // stored values and as bend points: the first six programs hold one of
+    // them in every parameter, the others a mixture.
+    uint32_t payload = 0x7fc12345u, negative = 0xffc00001u;
+    float nan, negativeNan;
+    std::memcpy(&nan, &payload, 4);
+    std::memcpy(&negativeNan, &negative, 4);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float hostile[] = {nan, inf, -inf, 1e30f, -1e30f, 2.0f, negativeNan};
+    const int kinds = sizeof hostile / sizeof hostile[0];
+    Builder b;
+    b.text("vqbk");
+    b.be(1);
+    b.be(32);
+    for (int p = 0; p < 32; ++p) {
+        b.header("vqps", 56, ("hostile " + std::to_string(p)).c_str());
+        for (int i = 0; i < 56; ++i) {
+            const auto pick = [&](int k) { return hostile[(p < kinds ? p : p + i + k) % kinds]; };
+            b.entry(synth->parameter(i).name, pick(0), {{pick(1), 0.0f}, {pick(2), 0.05f}, {pick(3), 0.1f}});
+        }
+    }
+    synth->setChunk(b.out.data(), static_cast<VstInt32>(b.out.size()), false);
+
+    synth->setSampleRate(44100.0f);
+    for (int p = 0; p < 32; ++p) {
+        synth->setProgram(p);
+        synth->noteOn(48, 100);
+        synth->noteOn(55, 80);
+        std::vector<float> out = render(11025); // the bends play through
+        synth->noteOff(48);
+        synth->noteOff(55);
+        const std::vector<float> tail = render(4410);
+        out.insert(out.end(), tail.begin(), tail.end());
+        for (std::size_t i = 0; i < out.size(); ++i)
+            ASSERT_TRUE(std::isfinite(out[i])) << "program " << p << " sample " << i;
+    }
+    // Nothing was clamped in the store: the bank saved back is the bank
+    // that was loaded, byte for byte.
+    EXPECT_EQ(chunkOf(*synth, false), b.out);
 }
