@@ -208,7 +208,8 @@ std::vector<uint8_t> Plugin::getChunk(bool program)
     void* data = nullptr;
     VstIntPtr size = dispatch(effGetChunk, program ? 1 : 0, 0, &data);
     if (size <= 0 || data == nullptr)
-        return {};
+        throw HostError(std::string("the plug-in handed out no ") + (program ? "program" : "bank") + " chunk (" +
+                        (data == nullptr ? "no data" : "size " + std::to_string(size)) + ")");
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     return std::vector<uint8_t>(bytes, bytes + size);
 }

@@ -52,6 +52,7 @@ public:
     void setProgramName(const std::string& name);
 
     // Opaque chunk of the current program (program == true) or the whole bank.
+    // Throws HostError when the plug-in hands out none (no data, size <= 0).
     std::vector<uint8_t> getChunk(bool program);
     void setChunk(bool program, const std::vector<uint8_t>& data);
 

@@ -78,7 +78,18 @@ void applyParams(Plugin& plugin, const FxProgram& p)
     plugin.setProgramName(p.name);
 }
 
-FxProgram currentProgram(Plugin& plugin, bool opaque)
+// A plug-in that hands out no chunk has nothing to save: that is an error,
+// and nothing is written, rather than an empty preset.
+std::vector<uint8_t> chunkToSave(Plugin& plugin, bool program, const std::string& path)
+{
+    try {
+        return plugin.getChunk(program);
+    } catch (const HostError& e) {
+        throw HostError("cannot save " + path + ": " + e.what());
+    }
+}
+
+FxProgram currentProgram(Plugin& plugin, bool opaque, const std::string& path)
 {
     FxProgram p;
     p.opaque = opaque;
@@ -87,7 +98,7 @@ FxProgram currentProgram(Plugin& plugin, bool opaque)
     p.numParams = plugin.numParams();
     p.name = plugin.currentProgramName();
     if (opaque)
-        p.chunk = plugin.getChunk(true);
+        p.chunk = chunkToSave(plugin, true, path);
     else
         for (int i = 0; i < plugin.numParams(); ++i)
             p.params.push_back(plugin.getParameter(i));
@@ -113,13 +124,10 @@ bool rawChunkIsProgram(const std::vector<uint8_t>& data, const std::string& path
         return true;
     if (data.size() >= 4 && std::memcmp(data.data(), "vqbk", 4) == 0)
         return false;
-    std::string ext = extension(path);
-    if (ext == "fxp")
-        return true;
-    if (ext == "fxb")
-        return false;
-    throw HostError("cannot tell whether " + path +
-                    " holds a program or a bank: name it .fxp (program) or .fxb (bank)");
+    // Anything else is a damaged container (or no preset at all): fed to
+    // the plug-in as a chunk, it would overwrite a program with garbage.
+    throw HostError("cannot load " + path + ": neither an .fxp/.fxb preset (no \"CcnK\" header) nor a program "
+                    "or bank chunk (\"vqps\" or \"vqbk\")");
 }
 
 std::string loadPreset(Plugin& plugin, const std::string& path)
@@ -193,7 +201,7 @@ std::string savePreset(Plugin& plugin, const std::string& path)
     bool opaque = plugin.hasChunks();
     std::vector<uint8_t> bytes;
     if (extension(path) == "fxp") {
-        bytes = writeFxProgram(currentProgram(plugin, opaque));
+        bytes = writeFxProgram(currentProgram(plugin, opaque, path));
     } else {
         FxBank bank;
         bank.opaque = opaque;
@@ -202,12 +210,12 @@ std::string savePreset(Plugin& plugin, const std::string& path)
         bank.numPrograms = plugin.numPrograms();
         bank.currentProgram = plugin.currentProgram();
         if (opaque) {
-            bank.chunk = plugin.getChunk(false);
+            bank.chunk = chunkToSave(plugin, false, path);
         } else {
             int current = plugin.currentProgram();
             for (int i = 0; i < plugin.numPrograms(); ++i) {
                 plugin.setProgram(i);
-                bank.programs.push_back(currentProgram(plugin, false));
+                bank.programs.push_back(currentProgram(plugin, false, path));
             }
             plugin.setProgram(current);
         }

@@ -15,8 +15,8 @@ std::string savePreset(Plugin& plugin, const std::string& path);
 // Fails early, before a long render, when `path` cannot be saved to.
 void checkPresetPath(const std::string& path);
 
-// Whether a raw chunk is a program (true) or a bank: by its magic "vqps" or
-// "vqbk" when present, else by the file's extension .fxp or .fxb.
+// Whether a raw chunk is a program (true) or a bank, by its magic "vqps" or
+// "vqbk". Data without either is refused (HostError naming `path`).
 bool rawChunkIsProgram(const std::vector<uint8_t>& data, const std::string& path);
 
 } // namespace TarvelHost

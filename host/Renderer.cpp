@@ -40,6 +40,12 @@ RenderResult render(Plugin& plugin, const TempoMap& tempo, const Schedule& sched
         // not depend on the block size.
         int keep = block;
         for (int i = 0; i < block; ++i) {
+            for (float* sample : {&left[i], &right[i]})
+                if (!std::isfinite(*sample)) {
+                    if (result.nonFinite++ == 0)
+                        result.firstNonFiniteFrame = position + i;
+                    *sample = 0.0f;
+                }
             float l = std::fabs(left[i]), r = std::fabs(right[i]);
             bool silent = l < settings.silenceThreshold && r < settings.silenceThreshold;
             int64_t written = position + i + 1;

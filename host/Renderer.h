@@ -3,7 +3,9 @@
 // the transport is updated and the block's events delivered, then the block
 // is rendered and handed to the sink. After the song, rendering goes on until
 // the output has stayed below the silence threshold for the tail time, or
-// the tail limit is reached.
+// the tail limit is reached. A NaN or infinite sample is counted and
+// written as silence: no file format holds it, and a 24-bit file would
+// turn it into full scale.
 
 #include "host/Plugin.h"
 #include "host/Schedule.h"
@@ -38,6 +40,10 @@ struct RenderResult {
     float peak = 0.0f;      // largest absolute sample of either channel
     double wallSeconds = 0.0;
     bool interrupted = false;
+    // Samples (of either channel) that were NaN or infinite; the sink got
+    // silence in their place. The frame of the first one, or -1.
+    int64_t nonFinite = 0;
+    int64_t firstNonFiniteFrame = -1;
 };
 
 // fraction of the song done (1.0 once in the tail), frames rendered so far.

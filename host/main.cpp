@@ -69,7 +69,7 @@ const char* const kUsage =
     "                      find \"FilterCu\". A number selects by index.\n"
     "  --load FILE         load a program or bank: an .fxp/.fxb container or the\n"
     "                      plug-in's raw chunk (program or bank told by its magic\n"
-    "                      \"vqps\"/\"vqbk\", otherwise by the extension .fxp/.fxb)\n"
+    "                      \"vqps\"/\"vqbk\"); anything else is refused\n"
     "  --save FILE         after rendering, save the current program (.fxp) or the\n"
     "                      whole bank (.fxb)\n"
     "  --quiet             no progress and no summary\n"
@@ -333,6 +333,16 @@ int runRender(int argc, char** argv)
         std::fprintf(stderr, "rendered %s (song %s + tail %s) to %s, peak %s, %.1fx real time\n",
                      formatDuration(rendered).c_str(), formatDuration(songPart).c_str(),
                      formatDuration(rendered - songPart).c_str(), o.output.c_str(), peak, speed);
+    }
+    if (result.nonFinite > 0) {
+        // Written as silence, but a render with holes in it is no success.
+        std::fprintf(stderr,
+                     "tarvel-host: error: the plug-in put out %lld non-finite samples (NaN or infinity), the first "
+                     "at %s (frame %lld); %s holds silence in their place\n",
+                     static_cast<long long>(result.nonFinite),
+                     formatDuration(static_cast<double>(result.firstNonFiniteFrame) / o.settings.sampleRate).c_str(),
+                     static_cast<long long>(result.firstNonFiniteFrame), o.output.c_str());
+        return 1;
     }
     return 0;
 }

@@ -3,7 +3,10 @@
 
 #include "tests/host/MidiBuilder.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -195,6 +198,12 @@ TEST_F(HostCli, BadInputGetsOneClearErrorLine)
     write(dir + "text.mid", {'h', 'e', 'l', 'l', 'o', '\n'});
     write(dir + "notaplugin.so", std::vector<uint8_t>(4096, 'x'));
     write(dir + "garbage.fxb", {'C', 'c', 'n', 'K', 0, 0});
+    // Damaged containers: a wrong magic, or only its first bytes.
+    std::vector<uint8_t> damaged = {'C', 'c', 'n', 'X', 0, 0, 0, 60, 'F', 'P', 'C', 'h'};
+    damaged.resize(68, 0);
+    write(dir + "damaged.fxp", damaged);
+    for (int n = 1; n <= 3; ++n)
+        write(dir + "cut" + std::to_string(n) + ".fxp", std::vector<uint8_t>(damaged.begin(), damaged.begin() + n));
     std::string out = " -o " + dir + "out.wav";
     std::vector<Case> cases = {
         {"render /nonexistent/synth.so " + song + out, "cannot load plug-in /nonexistent/synth.so: /nonexistent/synth.so: cannot open shared object file", 1},
@@ -210,6 +219,10 @@ TEST_F(HostCli, BadInputGetsOneClearErrorLine)
         {"render --program 9 " + fake + " " + song + out, "--program 9 out of range: the plug-in has 4 programs", 1},
         {"render --load " + dir + "garbage.fxb " + fake + " " + song + out, "malformed preset", 1},
         {"render --load " + dir + "none.fxp " + fake + " " + song + out, "cannot open preset", 1},
+        {"render --load " + dir + "damaged.fxp " + fake + " " + song + out, "damaged.fxp: neither an .fxp/.fxb", 1},
+        {"render --load " + dir + "cut1.fxp " + fake + " " + song + out, "cut1.fxp: neither an .fxp/.fxb", 1},
+        {"render --load " + dir + "cut2.fxp " + fake + " " + song + out, "cut2.fxp: neither an .fxp/.fxb", 1},
+        {"render --load " + dir + "cut3.fxp " + fake + " " + song + out, "cut3.fxp: neither an .fxp/.fxb", 1},
         {"render " + fake + " " + song + " -o /nonexistent/dir/out.wav", "cannot write /nonexistent/dir/out.wav", 1},
         {"render " + fake + " " + song + " -o " + dir + "out.mp3", "must end in .wav or .flac", 1},
         {"render --format float " + fake + " " + song + " -o " + dir + "out.flac", "FLAC stores integer samples only", 1},
@@ -223,6 +236,8 @@ TEST_F(HostCli, BadInputGetsOneClearErrorLine)
     };
     for (const Case& c : cases) {
         HostRun r = host(c.args);
+        // Refused before anything was rendered or written.
+        EXPECT_NE(access((dir + "out.wav").c_str(), F_OK), 0) << c.args;
         EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.output;
         EXPECT_NE(r.output.find(c.message), std::string::npos) << c.args << "\n" << r.output;
         EXPECT_EQ(r.output.rfind("tarvel-host: ", 0), 0u) << r.output;
@@ -265,4 +280,47 @@ TEST_F(HostCli, InterruptKeepsWhatWasRendered)
     std::vector<float> samples = audio(out, &info);
     EXPECT_GT(info.frames, 0);
     EXPECT_LT(info.frames, 48000LL * 3600);
+}
+
+TEST_F(HostCli, NonFiniteOutputIsCountedWrittenAsSilenceAndFails)
+{
+    // A raw program chunk of the test instrument with an infinite gain:
+    // every sample it puts out is NaN (0 x infinity) or infinite.
+    std::vector<uint8_t> chunk = {'v', 'q', 'p', 's'};
+    chunk.resize(4 + 24, 0);
+    for (float v : {std::numeric_limits<float>::infinity(), 0.5f, 0.5f, 0.5f, 0.5f}) {
+        uint8_t b[4];
+        std::memcpy(b, &v, 4);
+        chunk.insert(chunk.end(), b, b + 4);
+    }
+    write(dir + "broken.chunk", chunk);
+    HostRun r = host(render("--load " + dir + "broken.chunk", dir + "out.wav"));
+    EXPECT_EQ(r.status, 1) << r.output;
+    // Both channels of the 3.1 s rendered, from the very first frame.
+    EXPECT_NE(r.output.find("error: the plug-in put out 297600 non-finite samples (NaN or infinity), the first at "
+                            "0.00 s (frame 0)"),
+              std::string::npos)
+        << r.output;
+    SF_INFO info{};
+    std::vector<float> samples = audio(dir + "out.wav", &info);
+    // Silence, not full scale; and silence ends the tail, not the tail limit.
+    EXPECT_EQ(info.frames, 148800);
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), 0.0f), static_cast<long>(samples.size()));
+}
+
+TEST_F(HostCli, SavingFailsWhenThePluginHandsOutNoChunk)
+{
+    for (const char* size : {"0", "-1"}) {
+        setenv("FAKE_SYNTH_CHUNK_SIZE", size, 1);
+        for (const char* name : {"x.fxp", "x.fxb"}) {
+            HostRun r = host(render(std::string("--save ") + dir + name, dir + "out.wav"));
+            EXPECT_EQ(r.status, 1) << r.output;
+            EXPECT_NE(r.output.find(std::string("error: cannot save ") + dir + name +
+                                    ": the plug-in handed out no "),
+                      std::string::npos)
+                << r.output;
+            EXPECT_NE(access((dir + name).c_str(), F_OK), 0) << "an empty preset was written";
+        }
+    }
+    unsetenv("FAKE_SYNTH_CHUNK_SIZE");
 }

@@ -183,11 +183,22 @@ TEST(Presets, SaveAndLoadRoundTripThroughThePlugin)
         loadPreset(*plugin, raw);
         EXPECT_FLOAT_EQ(plugin->getParameter(0), 0.125f);
 
-        // A raw chunk without a known magic needs the extension.
-        writeAll(raw, {1, 2, 3, 4, 5});
-        EXPECT_NE(errorOf([&] { loadPreset(*plugin, raw); }).find("name it .fxp (program) or .fxb (bank)"),
-                  std::string::npos);
-        std::remove(raw.c_str());
+        // Neither a container nor the plug-in's own chunk: refused, whatever
+        // the name, and the plug-in never sees it.
+        const float before = plugin->getParameter(0);
+        for (const std::string& name : {raw, tempPath("damaged.fxp"), tempPath("damaged.fxb")}) {
+            for (const std::vector<uint8_t>& bytes :
+                 {std::vector<uint8_t>{1, 2, 3, 4, 5}, std::vector<uint8_t>{'C', 'c', 'n'},
+                  std::vector<uint8_t>{'C', 'c', 'n', 'X', 0, 0, 0, 8, 'F', 'P', 'C', 'h', 0, 0, 0, 1}}) {
+                writeAll(name, bytes);
+                EXPECT_NE(errorOf([&] { loadPreset(*plugin, name); }).find("neither an .fxp/.fxb preset"),
+                          std::string::npos)
+                    << name;
+            }
+            std::remove(name.c_str());
+        }
+        EXPECT_EQ(plugin->getParameter(0), before);
+        EXPECT_EQ(plugin->currentProgramName(), "Saved");
     }
     {
         // A preset made for another plug-in is refused before it reaches this one.

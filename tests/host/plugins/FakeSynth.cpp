@@ -9,6 +9,7 @@
 #include "vst/VstAbi.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -218,6 +219,12 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
         }
         return 0;
     case effGetChunk: {
+        // A broken plug-in's answer, for the host's tests: no data, or a
+        // size of 0 or below.
+        if (const char* size = std::getenv("FAKE_SYNTH_CHUNK_SIZE")) {
+            *static_cast<void**>(ptr) = std::atoi(size) < 0 ? s->programs : nullptr;
+            return std::atoi(size);
+        }
         s->chunk.clear();
         if (index == 1) {
             s->chunk.insert(s->chunk.end(), {'v', 'q', 'p', 's'});
