@@ -1,6 +1,7 @@
 // Real instruments through the command-line host: the Debian-packaged
 // amsynth VST (package "amsynth") and Tarvel itself.
 
+#include "host/Plugin.h"
 #include "tests/host/MidiBuilder.h"
 
 #include <cmath>
@@ -172,4 +173,35 @@ TEST(RealPlugins, TarvelBankSurvivesSaveAndLoad)
     EXPECT_TRUE(first == second);
     for (const char* suffix : {"_a.fxb", "_b.fxb", ".wav"})
         std::remove((base + suffix).c_str());
+}
+
+TEST(RealPlugins, TarvelLoadedAndUnloadedAgainAndAgainKeepsMemoryFlat)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer keeps freed memory resident by design";
+#endif
+    // What a host's plug-in scanner does: load, open, play a block, close,
+    // unload, hundreds of times in one process.
+    const auto residentKb = [] {
+        long pages = 0, resident = 0;
+        std::FILE* f = std::fopen("/proc/self/statm", "r");
+        if (f == nullptr || std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = -1;
+        if (f != nullptr)
+            std::fclose(f);
+        return resident * (sysconf(_SC_PAGESIZE) / 1024);
+    };
+    const auto cycle = [] {
+        auto plugin = TarvelHost::Plugin::load(TARVEL_PLUGIN_PATH);
+        plugin->start(44100, 512);
+        std::vector<float> left(512), right(512);
+        plugin->process(left.data(), right.data(), 512);
+    };
+    for (int i = 0; i < 10; ++i)
+        cycle();
+    const long before = residentKb();
+    ASSERT_GT(before, 0);
+    for (int i = 0; i < 400; ++i)
+        cycle();
+    EXPECT_LT(residentKb() - before, 1024) << "kB grown over 400 loads";
 }
