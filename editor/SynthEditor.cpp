@@ -143,6 +143,12 @@ bool SynthEditor::open(void* parentWindow)
     rect.right = static_cast<int16_t>(layoutImage->getWidth());
 
     frame = new CFrame(CRect(0, 0, rect.right, rect.bottom), parentWindow, this);
+    // No window of ours in the host's (no display, a handle that names no
+    // window): no editor, rather than an empty frame the host would show.
+    if (parentWindow && !frame->isOpen()) {
+        close();
+        return false;
+    }
     frame->setBackground(layoutImage);
 
     // Until blocks are seen rendering, the controls show the stored values.

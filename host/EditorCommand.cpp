@@ -180,7 +180,13 @@ int runEditorCommand(int argc, char** argv)
     XSetWMProtocols(display, window, &deleteWindow, 1);
     XSelectInput(display, window, StructureNotifyMask);
 
-    dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)));
+    if (dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(window))) == 0) {
+        std::fprintf(stderr, "editor: %s could not open its editor\n", options.plugin);
+        XDestroyWindow(display, window);
+        XCloseDisplay(display);
+        shutDown();
+        return 1;
+    }
     rect = nullptr;
     if (dispatch(effEditGetRect, 0, 0, &rect) && rect && rect->right > rect->left && rect->bottom > rect->top) {
         width = rect->right - rect->left;

@@ -165,7 +165,8 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
             return editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
         return 0;
     case effEditOpen:
-        if (editor)
+        // Without a parent window there is nothing to open the editor in.
+        if (editor && ptr)
             return editor->open(ptr) ? 1 : 0;
         return 0;
     case effEditClose:

@@ -73,10 +73,12 @@ protected:
     {
         return synth->dispatcher(opcode, index, value, ptr, 0.0f);
     }
-    // Opens without a parent window: the frame draws offscreen.
+    // Opens without a parent window: the frame draws offscreen. (A host
+    // asking for that through the dispatcher is refused.)
     void open()
     {
-        ASSERT_EQ(dispatch(effEditOpen), 1);
+        ASSERT_EQ(dispatch(effEditOpen), 0);
+        ASSERT_TRUE(editor->open(nullptr));
         ASSERT_NE(frame(), nullptr);
     }
     void idle() { dispatch(effEditIdle); }

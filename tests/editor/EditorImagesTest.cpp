@@ -26,7 +26,7 @@ VstIntPtr VST_CALLBACK quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr,
 std::unique_ptr<Synth> openInstance()
 {
     auto synth = std::make_unique<Synth>(&quietHost, &SynthEditor::create);
-    synth->dispatcher(effEditOpen, 0, 0, nullptr, 0.0f); // offscreen
+    dynamic_cast<SynthEditor*>(synth->getEditor())->open(nullptr); // offscreen
     synth->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
     return synth;
 }

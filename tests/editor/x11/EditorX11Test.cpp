@@ -439,7 +439,7 @@ TEST_F(EditorX11Test, TheHostsEditorCommandWritesAScreenshotOfTheEditor)
     };
 
     // The same editor drawn offscreen in this process.
-    synth->dispatcher(effEditOpen, 0, 0, nullptr, 0.0f);
+    editor->open(nullptr);
     synth->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
     auto expected = editor->getFrame()->renderOffscreen();
     ASSERT_TRUE(expected);
