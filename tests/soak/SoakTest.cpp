@@ -7,9 +7,15 @@
 //
 // The storm runs for TARVEL_SOAK_SECONDS of wall time (150 by default) or
 // until TARVEL_SOAK_AUDIO_SECONDS of audio have been rendered (two hours by
-// default), whichever comes first. Afterwards the plug-in must still hand
-// out chunks that load intact into a fresh instance, and once its values are
-// back in range it must sound again within one second.
+// default), whichever comes first. No block may hold a NaN or an infinity.
+// Afterwards the plug-in must still hand out chunks that load intact into a
+// fresh instance, and once its values are back in range it must sound again
+// within one second.
+//
+// A second storm, a fifth as long, keeps every value inside 0..1, with the
+// exact ends 0 and 1 on every parameter again and again: the output stays
+// bounded throughout, and once the notes are released the instrument falls
+// silent.
 
 #include "SoakSupport.h"
 
@@ -31,6 +37,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Counters {
+    std::atomic<float> peak{0.0f}; // of the finite samples
     std::atomic<long long> frames{0};
     std::atomic<double> audioSeconds{0.0};
     std::atomic<long long> blocks{0};
@@ -64,6 +71,15 @@ const float kHostileValues[] = {std::numeric_limits<float>::quiet_NaN(),
                                 -1.0f,
                                 2.0f};
 
+// Inside 0..1, the exact ends half of the time.
+float inRangeValue(std::mt19937& rng)
+{
+    const unsigned pick = rng() % 4;
+    if (pick < 2)
+        return static_cast<float>(pick);
+    return std::uniform_real_distribution<float>(0.0f, 1.0f)(rng);
+}
+
 float hostileValue(std::mt19937& rng)
 {
     const unsigned pick = rng() % 4;
@@ -71,7 +87,7 @@ float hostileValue(std::mt19937& rng)
         return kHostileValues[rng() % (sizeof kHostileValues / sizeof kHostileValues[0])];
     if (pick == 1)
         return std::uniform_real_distribution<float>(-3.0f, 4.0f)(rng);
-    return std::uniform_real_distribution<float>(0.0f, 1.0f)(rng);
+    return inRangeValue(rng);
 }
 
 int hostileIndex(std::mt19937& rng, int count)
@@ -114,8 +130,14 @@ void audioThread(TestHost& host, Counters& counters, const std::atomic<bool>& st
         const int frames = std::min(8192, (1 << octave) + static_cast<int>(rng() % (1u << octave)));
         host.process(frames, left, right);
         bool finite = true;
-        for (int i = 0; i < frames; ++i)
-            finite = finite && std::isfinite(left[static_cast<std::size_t>(i)]);
+        float peak = counters.peak.load(std::memory_order_relaxed);
+        for (int i = 0; i < frames; ++i) {
+            const float x = left[static_cast<std::size_t>(i)];
+            finite = finite && std::isfinite(x);
+            if (std::isfinite(x))
+                peak = std::max(peak, std::fabs(x));
+        }
+        counters.peak.store(peak, std::memory_order_relaxed);
         if (std::memcmp(left.data(), right.data(), sizeof(float) * static_cast<std::size_t>(frames)) != 0)
             fail(counters, "the two outputs differ");
         if (!finite)
@@ -140,15 +162,70 @@ void parameterThread(TestHost& host, Counters& counters, const std::atomic<bool>
             (void)host.getParameter(index);
         }
         counters.parameterWrites.fetch_add(64, std::memory_order_relaxed);
-        // Every index at once, to the values most likely to poison a state.
+        // Every index at once, to the values most likely to poison a state
+        // or to drive every loop hardest.
         if (rng() % 100 == 0) {
-            const float value = kHostileValues[rng() % 6];
+            const unsigned pick = rng() % 8;
+            const float value = pick < 6 ? kHostileValues[pick] : static_cast<float>(pick - 6);
             for (int i = 0; i < count; ++i)
                 host.setParameter(i, value);
             counters.parameterWrites.fetch_add(count, std::memory_order_relaxed);
         }
         std::this_thread::yield();
     }
+}
+
+// A host thread writing values inside 0..1 only: the exact ends on single
+// indices and on every index at once, anything in between otherwise.
+void inRangeParameterThread(TestHost& host, Counters& counters, const std::atomic<bool>& stop, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    const int count = host.effect->numParams;
+    while (!stop.load(std::memory_order_relaxed)) {
+        for (int k = 0; k < 64; ++k)
+            host.setParameter(static_cast<int>(rng() % static_cast<unsigned>(count)), inRangeValue(rng));
+        counters.parameterWrites.fetch_add(64, std::memory_order_relaxed);
+        if (rng() % 50 == 0) {
+            const float value = static_cast<float>(rng() % 2);
+            for (int i = 0; i < count; ++i)
+                host.setParameter(i, value);
+            counters.parameterWrites.fetch_add(count, std::memory_order_relaxed);
+        }
+        std::this_thread::yield();
+    }
+}
+
+// Runs the threads until the wall time or the audio is used up, with a
+// watchdog: the audio thread must keep finishing blocks. False when it
+// stalled; the threads are then left running (and the test ends there).
+bool storm(Counters& counters, std::vector<std::thread>& threads, std::atomic<bool>& stop, double wallLimit,
+           double audioTarget)
+{
+    const auto start = Clock::now();
+    long long lastBlocks = -1;
+    auto lastProgress = start;
+    bool stalled = false;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto now = Clock::now();
+        const long long blocks = counters.blocks.load();
+        if (blocks != lastBlocks) {
+            lastBlocks = blocks;
+            lastProgress = now;
+        } else if (now - lastProgress > std::chrono::seconds(30)) {
+            stalled = true;
+            break;
+        }
+        const double elapsed = std::chrono::duration<double>(now - start).count();
+        if (elapsed >= wallLimit || counters.audioSeconds.load() >= audioTarget)
+            break;
+    }
+    stop = true;
+    if (stalled)
+        return false;
+    for (auto& t : threads)
+        t.join();
+    return true;
 }
 
 // A host thread switching programs and loading chunks while notes sound.
@@ -220,30 +297,8 @@ TEST(Soak, HostileTrafficFromSeveralThreads)
     threads.emplace_back(programThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 30);
     threads.emplace_back(queryThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 40);
 
-    // A watchdog: the audio thread must keep finishing blocks.
     const auto start = Clock::now();
-    long long lastBlocks = -1;
-    auto lastProgress = start;
-    bool stalled = false;
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const auto now = Clock::now();
-        const long long blocks = counters.blocks.load();
-        if (blocks != lastBlocks) {
-            lastBlocks = blocks;
-            lastProgress = now;
-        } else if (now - lastProgress > std::chrono::seconds(30)) {
-            stalled = true;
-            break;
-        }
-        const double elapsed = std::chrono::duration<double>(now - start).count();
-        if (elapsed >= wallLimit || counters.audioSeconds.load() >= audioTarget)
-            break;
-    }
-    stop = true;
-    ASSERT_FALSE(stalled) << "the audio thread stopped finishing blocks";
-    for (auto& t : threads)
-        t.join();
+    ASSERT_TRUE(storm(counters, threads, stop, wallLimit, audioTarget)) << "the audio thread stopped finishing blocks";
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
 
     std::printf("soak: %.1f s wall, %.3f h of audio (%lld frames, %lld blocks, %lld with non-finite output)\n",
@@ -255,6 +310,7 @@ TEST(Soak, HostileTrafficFromSeveralThreads)
                 counters.chunkLoads.load(), counters.queries.load(), counters.rateChanges.load());
     EXPECT_EQ(counters.failures.load(), 0);
     EXPECT_GT(counters.blocks.load(), 0);
+    EXPECT_EQ(counters.nonFiniteBlocks.load(), 0);
 
     // Whatever the storm left in the store travels through chunks intact.
     host.timeInfo = steadyTransport(44100.0);
@@ -264,5 +320,53 @@ TEST(Soak, HostileTrafficFromSeveralThreads)
     // Back in range, the instrument sounds again within one second.
     expectRecoversAfterDefaults(host, true);
     expectRecoversAfterDefaults(host, false);
+    host.close();
+}
+
+TEST(Soak, InRangeExtremesStayBoundedAndFallSilent)
+{
+    const double wallLimit = environmentNumber("TARVEL_SOAK_SECONDS", 150.0) / 5.0;
+    const double audioTarget = environmentNumber("TARVEL_SOAK_AUDIO_SECONDS", 7200.0) / 5.0;
+    const unsigned seed = static_cast<unsigned>(environmentNumber("TARVEL_SOAK_SEED", 20261207.0)) + 1000;
+
+    TestHost host;
+    ASSERT_NE(host.start(44100.0f, 512), nullptr) << host.error;
+    Counters counters;
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    threads.emplace_back(audioThread, std::ref(host), std::ref(counters), std::cref(stop), seed);
+    threads.emplace_back(inRangeParameterThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 10);
+    threads.emplace_back(inRangeParameterThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 20);
+    threads.emplace_back(queryThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 40);
+    ASSERT_TRUE(storm(counters, threads, stop, wallLimit, audioTarget)) << "the audio thread stopped finishing blocks";
+    std::printf("soak: %.3f h of audio at values inside 0..1, %lld parameter writes, peak %.1f dBFS\n",
+                counters.audioSeconds.load() / 3600.0, counters.parameterWrites.load(),
+                20.0 * std::log10(std::max(counters.peak.load(), 1e-30f)));
+    EXPECT_EQ(counters.failures.load(), 0);
+    EXPECT_GT(counters.blocks.load(), 0);
+    EXPECT_EQ(counters.nonFiniteBlocks.load(), 0);
+    // Bounded: a loop that runs away passes this on its way to overflow.
+    // The loudest that in-range settings reach stays far below it, though it
+    // is loud: a phaser near its feedback limit raises a constant offset
+    // (ring modulation makes one) a thousandfold, a chorus just below 1 a
+    // hundredfold more, and six voices add up.
+    EXPECT_LT(counters.peak.load(), 1e8f) << "+160 dBFS";
+
+    // Every note released, and the loops driven hard but able to let go:
+    // whatever the storm left in the voices, lines and sections dies away.
+    host.dispatch(effMainsChanged, 0, 0);
+    host.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    host.dispatch(effSetBlockSize, 0, 512);
+    host.dispatch(effMainsChanged, 0, 1);
+    host.timeInfo = steadyTransport(44100.0);
+    host.sendMidi({{0xB0, 123, 0}});
+    const std::pair<int, float> letGo[] = {{43, 1.0f}, {44, 1.0f}, {45, 1.0f}, {46, 1.0f}, {47, 1.0f}, {49, 0.9f},
+                                           {51, 1.0f}, {52, 0.5f}, {53, 0.0f}, {54, 0.1f}, {55, 1.0f}};
+    for (const auto& [index, value] : letGo)
+        host.setParameter(index, value);
+    renderSeconds(host, 29.0);
+    const Level last = measure(renderSeconds(host, 1.0));
+    EXPECT_EQ(last.nonFinite, 0);
+    EXPECT_LT(last.peak, 3.1622776e-5f) << "not below -90 dBFS 30 s after the release";
     host.close();
 }
