@@ -14,14 +14,15 @@ public:
     static constexpr int kStageCount = 6;
     // The highest feedback the loop runs at. With the break frequency
     // swept, every change of the sections' coefficient can feed the loop a
-    // little more than it had; at a feedback this close to 1 that is more
-    // than one pass round the loop loses, and the sound grows without end
-    // (from about 0.9997 up at the lowest sample rates, with the fastest and
-    // deepest sweep), and even a still coefficient at 1 never lets go of
-    // what the loop holds. At this value every setting dies away within
-    // seconds of the input falling silent; settings below it play as they
+    // little more than it had; at a feedback close to 1 that is more than a
+    // pass round the loop loses, and the sound grows without end: from
+    // about 0.99997 up at 44.1 kHz, and at low sample rates, where the
+    // coefficient takes bigger steps, from 0.9996 (11 kHz) and 0.999 (8 kHz)
+    // for some fast, deep sweeps. Even a still coefficient at 1 never lets
+    // go of what the loop holds. At this limit every setting dies away at
+    // every sample rate from 8 kHz up; settings below it play as they
     // always did.
-    static constexpr float kFeedbackLimit = 0.999f;
+    static constexpr float kFeedbackLimit = 0.998f;
 
     Phaser(Effect* owner, const char* name, const Module* input, const WaveTable* waveTable);
     void process(int sampleRate, int count) override;

@@ -348,7 +348,7 @@ TEST(Soak, InRangeExtremesStayBoundedAndFallSilent)
     // Bounded: a loop that runs away passes this on its way to overflow.
     // The loudest that in-range settings reach stays far below it, though it
     // is loud: a phaser near its feedback limit raises a constant offset
-    // (ring modulation makes one) a thousandfold, a chorus just below 1 a
+    // (ring modulation makes one) five hundredfold, a chorus just below 1 a
     // hundredfold more, and six voices add up.
     EXPECT_LT(counters.peak.load(), 1e8f) << "+160 dBFS";
 
