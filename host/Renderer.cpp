@@ -40,7 +40,7 @@ RenderResult render(Plugin& plugin, const TempoMap& tempo, const Schedule& sched
         // not depend on the block size.
         int keep = block;
         for (int i = 0; i < block; ++i) {
-            for (float* sample : {&left[i], &right[i]})
+            for (float* sample : {left.data() + i, right.data() + i})
                 if (!std::isfinite(*sample)) {
                     if (result.nonFinite++ == 0)
                         result.firstNonFiniteFrame = position + i;

@@ -157,7 +157,7 @@ TEST(HeldNote, SeededRandomSettingsStayBoundedAndDieAway)
         std::mt19937 rng(seed);
         Settings settings;
         for (int i = 0; i < kParameterCount; ++i) {
-            const unsigned pick = rng() % 3;
+            const auto pick = rng() % 3;
             settings.emplace_back(i, pick == 0 ? 0.0f
                                      : pick == 1 ? 1.0f
                                                  : std::uniform_real_distribution<float>(0.0f, 1.0f)(rng));

@@ -341,7 +341,7 @@ TEST(Soak, InRangeExtremesStayBoundedAndFallSilent)
     ASSERT_TRUE(storm(counters, threads, stop, wallLimit, audioTarget)) << "the audio thread stopped finishing blocks";
     std::printf("soak: %.3f h of audio at values inside 0..1, %lld parameter writes, peak %.1f dBFS\n",
                 counters.audioSeconds.load() / 3600.0, counters.parameterWrites.load(),
-                20.0 * std::log10(std::max(counters.peak.load(), 1e-30f)));
+                20.0 * std::log10(static_cast<double>(std::max(counters.peak.load(), 1e-30f))));
     EXPECT_EQ(counters.failures.load(), 0);
     EXPECT_GT(counters.blocks.load(), 0);
     EXPECT_EQ(counters.nonFiniteBlocks.load(), 0);
