@@ -10,6 +10,11 @@ class NoteSet {
 public:
     void insert(int note) { word(note).fetch_or(bit(note), std::memory_order_relaxed); }
     void erase(int note) { word(note).fetch_and(~bit(note), std::memory_order_relaxed); }
+    void clear()
+    {
+        words_[0].store(0, std::memory_order_relaxed);
+        words_[1].store(0, std::memory_order_relaxed);
+    }
     bool contains(int note) const
     {
         return (words_[(note >> 6) & 1].load(std::memory_order_relaxed) & bit(note)) != 0;

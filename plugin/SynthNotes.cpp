@@ -68,6 +68,11 @@ void Synth::stopAudition()
         heldNotes_.erase(release.note);
 }
 
+// Hosts send all-notes-off in place of the note-offs they will never send
+// (transport stop, panic). The held set is emptied with the voices: a note
+// left in it would stand for a key nobody holds, and every later note would
+// count as played over it, so recorded bends would never start again from
+// their beginning.
 void Synth::allNotesOff()
 {
     for (int v = 0; v < kVoiceCount; ++v) {
@@ -75,6 +80,7 @@ void Synth::allNotesOff()
         if (!voiceIdle(v))
             voice.noteOff(voice.note);
     }
+    heldNotes_.clear();
 }
 
 void Synth::controlChange(int controller, int value)

@@ -96,12 +96,20 @@ TEST_F(Allocation, NoteOffForAStolenNoteReleasesNothing)
     EXPECT_EQ(synth->heldNotes().size(), 6); // 61..65 and 80
 }
 
-TEST_F(Allocation, AllNotesOffKeepsTheHeldSet)
+TEST_F(Allocation, AllNotesOffEmptiesTheHeldSetSoTheNextNoteRestartsTheBendClock)
 {
     synth->noteOn(60, 100);
     synth->noteOn(64, 100);
+    render(4096);
+    ASSERT_GT(synth->bendClock(), 0.0f);
     synth->allNotesOff();
-    EXPECT_EQ(synth->heldNotes().size(), 2);
+    EXPECT_TRUE(synth->heldNotes().empty());
+    // Still ringing out, so the clock runs on until the next note starts it again.
+    render(16);
+    ASSERT_GT(synth->bendClock(), 0.0f);
+    synth->noteOn(67, 100);
+    EXPECT_EQ(synth->bendClock(), 0.0f);
+    synth->allNotesOff();
     synth->setParameter(index("AmpEnvRelease"), 0.0f);
     render(4096);
     EXPECT_EQ(synth->activeVoiceCount(), 0);
