@@ -1,17 +1,8 @@
 #include "formats/EditorEchoes.h"
 
-#include <chrono>
 #include <cstring>
 
 namespace {
-
-int64_t nowMs()
-{
-    // The monotonic clock is read without a system call.
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 uint32_t bitsOf(float value)
 {
@@ -45,8 +36,9 @@ void EditorEchoes::remember(int index, float value)
         sequence = 1;
     p.sequence.store(sequence, std::memory_order_relaxed);
     const uint64_t entry = (static_cast<uint64_t>(sequence) << 32) | bitsOf(value);
-    p.entries[sequence % kDepth].store(entry, std::memory_order_release);
-    p.lastEditMs.store(nowMs(), std::memory_order_release);
+    const std::size_t slot = sequence % kDepth;
+    p.stamps[slot].store(blocks_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    p.entries[slot].store(entry, std::memory_order_release);
 }
 
 bool EditorEchoes::isEcho(int index, float value)
@@ -54,10 +46,7 @@ bool EditorEchoes::isEcho(int index, float value)
     if (index < 0 || index >= count_)
         return false;
     Parameter& p = parameters_[static_cast<std::size_t>(index)];
-    const int64_t lastEdit = p.lastEditMs.load(std::memory_order_acquire);
-    if (lastEdit == 0 || nowMs() - lastEdit > kLifetimeMs)
-        return false;
-
+    const uint32_t now = blocks_.load(std::memory_order_relaxed);
     const uint32_t bits = bitsOf(value);
     for (;;) {
         // The oldest remembered value that matches: echoes come in the order
@@ -66,9 +55,11 @@ bool EditorEchoes::isEcho(int index, float value)
         uint64_t match = 0;
         int matchSlot = -1;
         for (int i = 0; i < kDepth; ++i) {
-            const uint64_t entry = p.entries[static_cast<std::size_t>(i)].load(std::memory_order_acquire);
-            if (entry != 0 && static_cast<uint32_t>(entry) == bits &&
-                (matchSlot < 0 || sequenceOf(entry) < sequenceOf(match))) {
+            const auto slot = static_cast<std::size_t>(i);
+            const uint64_t entry = p.entries[slot].load(std::memory_order_acquire);
+            if (entry == 0 || now - p.stamps[slot].load(std::memory_order_relaxed) > kLifetimeBlocks)
+                continue;
+            if (static_cast<uint32_t>(entry) == bits && (matchSlot < 0 || sequenceOf(entry) < sequenceOf(match))) {
                 match = entry;
                 matchSlot = i;
             }

@@ -14,13 +14,15 @@
 // host write that equals a remembered value is taken for its echo: it and
 // every value remembered before it are forgotten (a host that delivers only
 // the last of several never sends the others), and the engine is left alone.
-// Any other host write is the host's own and reaches the engine. A value is
-// remembered for two seconds after the parameter's last edit; echoes arrive
-// within a few blocks.
+// Any other host write is the host's own and reaches the engine. Echoes
+// arrive with the next block or the one after, so a value is remembered for
+// four blocks: a host that drops an echo itself (DPF's VST3 controller drops
+// the one equal to the value it last saw) leaves no stale value behind to
+// swallow a later write of the host's own.
 //
-// Threads: remember() runs on the editor's thread; isEcho() on any thread
-// (the host's, the audio thread), concurrently with both. Nothing locks,
-// waits or allocates.
+// Threads: remember() runs on the editor's thread, blockProcessed() on the
+// audio thread, isEcho() on any thread, concurrently with both. Nothing
+// locks, waits or allocates.
 
 #include <array>
 #include <atomic>
@@ -36,19 +38,23 @@ public:
     // True when `value` arriving from the host for `index` is the copy of a
     // remembered value; that value and the older ones are then forgotten.
     bool isEcho(int index, float value);
+    // The audio thread has rendered a block.
+    void blockProcessed() { blocks_.fetch_add(1, std::memory_order_relaxed); }
 
     static constexpr int kDepth = 64;
-    static constexpr int64_t kLifetimeMs = 2000;
+    static constexpr uint32_t kLifetimeBlocks = 4;
 
 private:
     struct Parameter {
         // Remembered values: the sequence number (from 1) in the high half,
         // the float's bits in the low half; 0 is an empty entry.
         std::array<std::atomic<uint64_t>, kDepth> entries{};
+        // The block count when each entry was remembered.
+        std::array<std::atomic<uint32_t>, kDepth> stamps{};
         std::atomic<uint32_t> sequence{0};
-        std::atomic<int64_t> lastEditMs{0};
     };
 
     std::unique_ptr<Parameter[]> parameters_;
     int count_;
+    std::atomic<uint32_t> blocks_{0};
 };

@@ -171,6 +171,7 @@ void HostedSynth::process(const Transport& transport, const MidiMessage* message
     }
     float* outputs[2] = {left, right};
     synth_->processReplacing(nullptr, outputs, static_cast<VstInt32>(frames));
+    echoes_.blockProcessed();
 }
 
 // ---- Parameters ----

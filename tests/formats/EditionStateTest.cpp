@@ -9,50 +9,21 @@
 #include "support/Editions.h"
 #include "support/SongRender.h"
 
-#include "host/FxContainer.h"
-
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <random>
 
 namespace {
 
 constexpr int kBlock = 256;
 
-std::vector<uint8_t> factoryBankChunk()
-{
-    std::ifstream in(FACTORY_BANK_PATH, std::ios::binary);
-    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
-    return TarvelHost::parseFx(file).bank.chunk;
-}
-
-// A DPF state (CLAP, VST3) with another current program.
-std::vector<uint8_t> withProgram(const std::vector<uint8_t>& state, int program)
-{
-    std::string text(state.begin(), state.end());
-    const std::string key("program\0", 8);
-    const std::size_t at = text.find(key);
-    if (at == std::string::npos)
-        return state;
-    const std::size_t end = text.find('\0', at + key.size());
-    text.replace(at + key.size(), end - at - key.size(), std::to_string(program));
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
-
-// A saved state with its bank replaced: the formats keep the bank as the
-// base64 text of the engine's chunk, so the text is exchanged in place.
+// A saved state with its bank exchanged for another.
 std::vector<uint8_t> withBank(const std::vector<uint8_t>& state, const std::string& oldBank,
                               const std::string& newBank)
 {
-    std::string text(state.begin(), state.end());
-    const std::size_t at = text.find(oldBank);
-    EXPECT_NE(at, std::string::npos) << "the saved state does not hold the bank as text";
-    if (at == std::string::npos)
-        return state;
-    text.replace(at, oldBank.size(), newBank);
-    return std::vector<uint8_t>(text.begin(), text.end());
+    const std::vector<uint8_t> changed = replacedInState(state, oldBank, newBank);
+    EXPECT_NE(changed, state) << "the saved state does not hold the bank as text";
+    return changed;
 }
 
 // Held notes long enough for the factory programs' bends to play, and a chord.

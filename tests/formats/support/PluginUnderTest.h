@@ -53,6 +53,16 @@ std::unique_ptr<PluginUnderTest> loadClap(const std::string& path);
 std::unique_ptr<PluginUnderTest> loadVst3(const std::string& bundle);
 std::unique_ptr<PluginUnderTest> loadLv2(const std::string& bundleParent, const std::string& uri);
 
+// A saved state with one text replaced by another (the formats keep the
+// bank as the base64 text of the engine's chunk); the state unchanged when
+// the text is not in it.
+std::vector<uint8_t> replacedInState(const std::vector<uint8_t>& state, const std::string& text,
+                                     const std::string& replacement);
+// A DPF state (CLAP, VST3) whose own "program" value is `program`.
+std::vector<uint8_t> withProgram(const std::vector<uint8_t>& state, int program);
+// The factory bank's chunk, from examples/factory.fxb.
+std::vector<uint8_t> factoryBankChunk();
+
 // DPF keeps a plug-in's state as key and value strings, each ended by a
 // zero byte; returns the value of `key` ("" when absent).
 // Called just before and just after each call into the plug-in's audio
