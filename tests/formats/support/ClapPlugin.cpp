@@ -194,6 +194,26 @@ public:
         return state_->load(plugin_, &stream);
     }
 
+    std::vector<ParameterInfo> parameterInfo() override
+    {
+        std::vector<ParameterInfo> list;
+        for (uint32_t i = 0, n = params_->count(plugin_); i < n; ++i) {
+            clap_param_info info{};
+            params_->get_info(plugin_, i, &info);
+            list.push_back({info.name, info.module, static_cast<float>(info.min_value),
+                            static_cast<float>(info.max_value), static_cast<float>(info.default_value),
+                            (info.flags & CLAP_PARAM_IS_AUTOMATABLE) != 0});
+        }
+        return list;
+    }
+
+    std::string parameterText(int index, float value) override
+    {
+        char text[256] = {};
+        params_->value_to_text(plugin_, static_cast<clap_id>(index), value, text, sizeof text);
+        return text;
+    }
+
     std::string stateValue(const std::string& key) override { return dpfStateValue(saveState(), key); }
 
 private:

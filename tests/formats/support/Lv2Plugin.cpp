@@ -214,6 +214,27 @@ public:
         return true;
     }
 
+    std::vector<ParameterInfo> parameterInfo() override
+    {
+        std::vector<ParameterInfo> list;
+        LilvNode* notAutomatic = lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#notAutomatic");
+        for (uint32_t index : controlPorts_) {
+            const LilvPort* port = lilv_plugin_get_port_by_index(plugin_, index);
+            LilvNode* name = lilv_port_get_name(plugin_, port);
+            LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
+            lilv_port_get_range(plugin_, port, &def, &min, &max);
+            list.push_back({lilv_node_as_string(name), lilv_node_as_string(lilv_port_get_symbol(plugin_, port)),
+                            lilv_node_as_float(min), lilv_node_as_float(max), lilv_node_as_float(def),
+                            !lilv_port_has_property(plugin_, port, notAutomatic)});
+            lilv_node_free(name);
+            lilv_node_free(def);
+            lilv_node_free(min);
+            lilv_node_free(max);
+        }
+        lilv_node_free(notAutomatic);
+        return list;
+    }
+
     std::string stateValue(const std::string& key) override { return stateProperty("urn:tarvel:state#" + key); }
 
     std::vector<std::string> presets() override

@@ -38,6 +38,18 @@ public:
     // The whole bank as the engine's own chunk, taken from the saved state.
     std::vector<uint8_t> bank() { return decodeBase64(stateValue("bank")); }
 
+    // What a host shows of each parameter.
+    struct ParameterInfo {
+        std::string name;
+        std::string symbol; // the stable identifier a host saves (LV2 symbol, CLAP module path)
+        float minimum = 0.0f, maximum = 1.0f, defaultValue = 0.0f;
+        bool automatable = false;
+    };
+    virtual std::vector<ParameterInfo> parameterInfo() = 0;
+    // The plug-in's display text of a value, where the format carries one
+    // ("" where not).
+    virtual std::string parameterText(int, float) { return {}; }
+
     // The host's list of the plug-in's presets (LV2 presets, the VST3
     // program list), in the plug-in's order; empty where the format has none.
     virtual std::vector<std::string> presets() { return {}; }

@@ -47,6 +47,24 @@ public:
         return {};
     }
 
+    std::vector<ParameterInfo> parameterInfo() override
+    {
+        std::vector<ParameterInfo> list;
+        for (int i = 0; i < plugin_->numParams(); ++i)
+            list.push_back({plugin_->paramName(i), plugin_->paramName(i), 0.0f, 1.0f, 0.0f, true});
+        return list;
+    }
+
+    // The display text of the stored value, after storing `value`.
+    std::string parameterText(int index, float value) override
+    {
+        const float old = plugin_->getParameter(index);
+        plugin_->setParameter(index, value);
+        const std::string text = plugin_->paramDisplay(index);
+        plugin_->setParameter(index, old);
+        return text;
+    }
+
     // The program list: the bank's 32 programs, chosen by number.
     std::vector<std::string> presets() override
     {

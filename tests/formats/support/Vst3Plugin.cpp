@@ -354,6 +354,29 @@ public:
         return ok;
     }
 
+    std::vector<ParameterInfo> parameterInfo() override
+    {
+        std::vector<ParameterInfo> list;
+        for (int32_t i = 0, n = v3_cpp_obj(controller_)->get_parameter_count(controller_); i < n; ++i) {
+            v3_param_info info{};
+            v3_cpp_obj(controller_)->get_parameter_info(controller_, i, &info);
+            if (info.flags & (V3_PARAM_IS_HIDDEN | V3_PARAM_PROGRAM_CHANGE))
+                continue;
+            // VST3 identifies a parameter by its number; it shows values normalised.
+            list.push_back({narrow(info.title), std::to_string(info.param_id), 0.0f, 1.0f,
+                            static_cast<float>(info.default_normalised_value), (info.flags & V3_PARAM_CAN_AUTOMATE) != 0});
+        }
+        return list;
+    }
+
+    std::string parameterText(int index, float value) override
+    {
+        v3_str_128 text{};
+        v3_cpp_obj(controller_)->get_parameter_string_for_value(controller_, params_.at(static_cast<std::size_t>(index)),
+                                                                 value, text);
+        return narrow(text);
+    }
+
     std::string stateValue(const std::string& key) override { return dpfStateValue(saveState(), key); }
 
     std::vector<std::string> presets() override
