@@ -17,7 +17,8 @@ public:
     EditorAdapter()
         : UI(DISTRHO_UI_DEFAULT_WIDTH, DISTRHO_UI_DEFAULT_HEIGHT)
     {
-        auto* plugin = static_cast<PluginAdapter*>(getPluginInstancePointer());
+        // The framework hands over its plug-in base, not our class.
+        auto* plugin = static_cast<PluginAdapter*>(static_cast<Plugin*>(getPluginInstancePointer()));
         if (plugin == nullptr)
             return;
         hosted_ = &plugin->hostedSynth();

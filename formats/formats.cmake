@@ -97,7 +97,9 @@ target_link_libraries(lv2_ttl_generator PRIVATE ${CMAKE_DL_LIBS})
 set(_bundle ${TARVEL_FORMAT_OUTPUT_lv2})
 add_custom_command(OUTPUT ${_bundle}/manifest.ttl ${_bundle}/Tarvel.ttl ${_bundle}/presets.ttl ${_bundle}/tarvel-terms.ttl
   COMMAND ${CMAKE_COMMAND} -E rm -f manifest.ttl Tarvel.ttl presets.ttl tarvel-terms.ttl
-  COMMAND $<TARGET_FILE:lv2_ttl_generator> ./Tarvel.so > /dev/null
+  # A build step, not a test: in the sanitizer trees the generator's process
+  # exits without the leak check (the drawing libraries keep their caches).
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:lv2_ttl_generator> ./Tarvel.so > /dev/null
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/formats/lv2/tarvel-terms.ttl .
   DEPENDS Tarvel-lv2 lv2_ttl_generator ${CMAKE_SOURCE_DIR}/formats/lv2/tarvel-terms.ttl
   WORKING_DIRECTORY ${_bundle}

@@ -87,6 +87,7 @@ TEST_P(EditionState, SavedStateBringsBackBankProgramAndParametersInANewInstance)
     const std::pair<int, float> changes[] = {{0, 0.123456789f}, {27, 0.3752f}, {55, 0.9876543f}, {9, 1.0f / 3.0f}};
     for (auto [index, value] : changes)
         plugin->setParameter(index, value);
+    EXPECT_EQ(plugin->error, "");
     renderSong(*plugin, phrase(), 44100, kBlock, 0.1);
     const std::vector<uint8_t> state = plugin->saveState();
     const std::vector<uint8_t> bank = plugin->bank();

@@ -259,9 +259,11 @@ TEST_P(HostedSynthEcho, DiceWhileArmedRecordsOnePointPerParameterAndTheHostLearn
     std::map<int, float> told;
     for (auto [index, value] : link->edits)
         told[index] = value;
-    for (int i = 0; i < reference->voiceParameterCount(); ++i)
-        if (!reference->bendPoints(i).empty())
+    for (int i = 0; i < reference->voiceParameterCount(); ++i) {
+        if (!reference->bendPoints(i).empty()) {
             EXPECT_EQ(told.at(i), reference->getParameter(i)) << "parameter " << i;
+        }
+    }
 }
 
 TEST_P(HostedSynthEcho, TheHostsOwnWritesReachTheEngineAndAreRecordedWhileArmed)

@@ -33,9 +33,10 @@ TEST_P(EditionParameters, AreTheEnginesWithFullNamesDefaultsAndDisplayTexts)
         EXPECT_EQ(p.maximum, 1.0f);
         EXPECT_EQ(p.defaultValue, engine.defaultValue(i));
         EXPECT_TRUE(p.automatable);
-        if (carriesTexts)
+        if (carriesTexts) {
             for (float value : {0.0f, 0.07f, 0.3f, 0.5f, 0.77f, 1.0f})
                 EXPECT_EQ(plugin->parameterText(i, value), reference->parameterText(i, value)) << "value " << value;
+        }
     }
     EXPECT_EQ(longNames, 46);
     // The identifiers a host saves with a song stay as they are: LV2 port
@@ -43,10 +44,11 @@ TEST_P(EditionParameters, AreTheEnginesWithFullNamesDefaultsAndDisplayTexts)
     // from the first parameter.
     for (int i = 0; i < 56; ++i) {
         const std::string& symbol = info[static_cast<std::size_t>(i)].symbol;
-        if (GetParam().name == std::string("VST3"))
+        if (GetParam().name == std::string("VST3")) {
             EXPECT_EQ(std::stoi(symbol), std::stoi(info[0].symbol) + i);
-        else
+        } else {
             EXPECT_EQ(symbol, info[static_cast<std::size_t>(i)].name);
+        }
     }
 }
 

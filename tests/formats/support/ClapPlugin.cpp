@@ -37,7 +37,7 @@ public:
         host_.request_process = [](const clap_host*) {};
         host_.request_callback = [](const clap_host*) {};
 
-        library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepLoaded);
         if (!library_) {
             error = dlerror();
             return;
@@ -187,7 +187,8 @@ public:
         clap_istream stream{&reader, [](const clap_istream* s, void* buffer, uint64_t size) -> int64_t {
                                 auto* r = static_cast<Reader*>(s->ctx);
                                 const std::size_t n = std::min<std::size_t>(size, r->data->size() - r->at);
-                                std::memcpy(buffer, r->data->data() + r->at, n);
+                                if (n > 0)
+                                    std::memcpy(buffer, r->data->data() + r->at, n);
                                 r->at += n;
                                 return static_cast<int64_t>(n);
                             }};

@@ -7,6 +7,8 @@
 
 #include "vst/VstAbi.h"
 
+#include <dlfcn.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -58,6 +60,15 @@ public:
 
     std::string error;
 };
+
+// dlopen flag for the plug-ins' libraries: under the sanitizers they are
+// never unloaded, so that the leak checker still sees what the drawing
+// libraries they pull in keep for the life of the process.
+#ifdef TARVEL_KEEP_PLUGIN_LOADED
+constexpr int kKeepLoaded = RTLD_NODELETE;
+#else
+constexpr int kKeepLoaded = 0;
+#endif
 
 // The editions under test, loaded from the build tree.
 std::unique_ptr<PluginUnderTest> loadVst2(const std::string& path);

@@ -59,7 +59,8 @@ struct Stream {
             {[](void* self, void* buffer, int32_t size, int32_t* read) -> v3_result {
                  Stream& s = of(self);
                  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(size, 0)), s.bytes.size() - s.at);
-                 std::memcpy(buffer, s.bytes.data() + s.at, n);
+                 if (n > 0)
+                     std::memcpy(buffer, s.bytes.data() + s.at, n);
                  s.at += n;
                  if (read)
                      *read = static_cast<int32_t>(n);
@@ -177,7 +178,7 @@ public:
     explicit Vst3Plugin(const std::string& bundle)
     {
         const std::string path = bundle + "/Contents/x86_64-linux/Tarvel.so";
-        library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepLoaded);
         if (!library_) {
             error = dlerror();
             return;
@@ -323,7 +324,8 @@ public:
         // As a host does: the controller learns the value, and the processor
         // gets it with the next block.
         const v3_param_id id = params_.at(static_cast<std::size_t>(index));
-        v3_cpp_obj(controller_)->set_parameter_normalised(controller_, id, value);
+        if (v3_cpp_obj(controller_)->set_parameter_normalised(controller_, id, value) != V3_OK)
+            error = "the controller refused a write to parameter " + std::to_string(index);
         ValueQueue& queue = changes_.queues.at(changes_.used++);
         queue.id = id;
         queue.value = value;
