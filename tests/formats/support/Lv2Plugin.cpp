@@ -130,29 +130,11 @@ public:
         lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<uint8_t*>(input_.data()), input_.size() * 8);
         LV2_Atom_Forge_Frame sequence;
         lv2_atom_forge_sequence_head(&forge_, &sequence, 0);
-        lv2_atom_forge_frame_time(&forge_, 0);
-        LV2_Atom_Forge_Frame object;
-        lv2_atom_forge_object(&forge_, &object, 0, urids_.position);
-        const double quartersPerBar = time.timeSigNumerator * 4.0 / time.timeSigDenominator;
-        const double beatsPerQuarter = time.timeSigDenominator / 4.0;
-        const int64_t bar = static_cast<int64_t>(std::floor(time.barStartPos / quartersPerBar + 1e-9));
-        key(LV2_TIME__frame);
-        lv2_atom_forge_long(&forge_, static_cast<int64_t>(time.samplePos));
-        key(LV2_TIME__speed);
-        lv2_atom_forge_float(&forge_, 1.0f);
-        key(LV2_TIME__bar);
-        lv2_atom_forge_long(&forge_, bar);
-        key(LV2_TIME__barBeat);
-        lv2_atom_forge_double(&forge_, (time.ppqPos - time.barStartPos) * beatsPerQuarter);
-        key(LV2_TIME__beat);
-        lv2_atom_forge_double(&forge_, time.ppqPos * beatsPerQuarter);
-        key(LV2_TIME__beatUnit);
-        lv2_atom_forge_int(&forge_, time.timeSigDenominator);
-        key(LV2_TIME__beatsPerBar);
-        lv2_atom_forge_double(&forge_, static_cast<double>(time.timeSigNumerator));
-        key(LV2_TIME__beatsPerMinute);
-        lv2_atom_forge_double(&forge_, time.tempo);
-        lv2_atom_forge_pop(&forge_, &object);
+        const bool announce = !onlyOnChanges_ || time.tempo != lastTempo_ || time.samplePos != nextFrame_;
+        lastTempo_ = time.tempo;
+        nextFrame_ = time.samplePos + frames;
+        if (announce)
+            writePosition(time);
         for (int i = 0; events && i < events->numEvents; ++i) {
             const auto* midi = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
             if (midi->type != kVstMidiType)
@@ -282,8 +264,38 @@ public:
         return capture.value;
     }
 
+    void announceTransportOnlyOnChanges() override { onlyOnChanges_ = true; }
+
 private:
     void key(const char* uri) { lv2_atom_forge_key(&forge_, uridMap_.map(uri)); }
+
+    // A time:Position object at frame 0, with the running beat number.
+    void writePosition(const VstTimeInfo& time)
+    {
+        lv2_atom_forge_frame_time(&forge_, 0);
+        LV2_Atom_Forge_Frame object;
+        lv2_atom_forge_object(&forge_, &object, 0, urids_.position);
+        const double quartersPerBar = time.timeSigNumerator * 4.0 / time.timeSigDenominator;
+        const double beatsPerQuarter = time.timeSigDenominator / 4.0;
+        const int64_t bar = static_cast<int64_t>(std::floor(time.barStartPos / quartersPerBar + 1e-9));
+        key(LV2_TIME__frame);
+        lv2_atom_forge_long(&forge_, static_cast<int64_t>(time.samplePos));
+        key(LV2_TIME__speed);
+        lv2_atom_forge_float(&forge_, 1.0f);
+        key(LV2_TIME__bar);
+        lv2_atom_forge_long(&forge_, bar);
+        key(LV2_TIME__barBeat);
+        lv2_atom_forge_double(&forge_, (time.ppqPos - time.barStartPos) * beatsPerQuarter);
+        key(LV2_TIME__beat);
+        lv2_atom_forge_double(&forge_, time.ppqPos * beatsPerQuarter);
+        key(LV2_TIME__beatUnit);
+        lv2_atom_forge_int(&forge_, time.timeSigDenominator);
+        key(LV2_TIME__beatsPerBar);
+        lv2_atom_forge_double(&forge_, static_cast<double>(time.timeSigNumerator));
+        key(LV2_TIME__beatsPerMinute);
+        lv2_atom_forge_double(&forge_, time.tempo);
+        lv2_atom_forge_pop(&forge_, &object);
+    }
 
     void instantiate()
     {
@@ -423,6 +435,9 @@ private:
     std::vector<float> controls_;
     std::vector<uint32_t> controlPorts_;
     std::map<std::string, uint32_t> symbols_;
+    bool onlyOnChanges_ = false;
+    double lastTempo_ = -1.0;
+    double nextFrame_ = -1.0;
 };
 
 } // namespace

@@ -26,6 +26,11 @@ public:
     // at its first frame.
     virtual void process(const VstEvents* events, const VstTimeInfo& time, float* left, float* right,
                          int frames) = 0;
+    // Whether the host announces the transport with every block (the
+    // default) or, as Ardour does for LV2, only where it jumps or the tempo
+    // changes, leaving the plug-in to carry the position forward.
+    virtual void announceTransportOnlyOnChanges() {}
+
     // A host's own write of a parameter (automation), between blocks.
     virtual void setParameter(int index, float value) = 0;
     virtual float parameter(int index) = 0;
