@@ -4,6 +4,7 @@
 #include "formats/FactoryBank.h"
 #include "plugin/Synth.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -204,6 +205,38 @@ std::string HostedSynth::parameterText(int index, float value) const
     char text[64] = {};
     p.owner->format(&p.value, value, text, sizeof text);
     return text;
+}
+
+std::vector<HostedSynth::Choice> HostedSynth::choices(int index) const
+{
+    // A choice among N settings maps a value v to floor((N - 1) v + 0.5), so
+    // setting k is selected around k / (N - 1). A parameter is taken for one
+    // when a fine sweep of its range shows N distinct texts, two to twelve,
+    // and those are exactly the texts at k / (N - 1).
+    constexpr int kSteps = 1000;
+    constexpr std::size_t kMostChoices = 12;
+    std::vector<std::string> seen;
+    for (int step = 0; step <= kSteps; ++step) {
+        const std::string text = parameterText(index, static_cast<float>(step) / static_cast<float>(kSteps));
+        if (std::find(seen.begin(), seen.end(), text) == seen.end()) {
+            seen.push_back(text);
+            if (seen.size() > kMostChoices)
+                return {};
+        }
+    }
+    if (seen.size() < 2)
+        return {};
+    std::vector<Choice> list;
+    const int last = static_cast<int>(seen.size()) - 1;
+    for (int k = 0; k <= last; ++k) {
+        const float value = static_cast<float>(k) / static_cast<float>(last);
+        std::string text = parameterText(index, value);
+        for (const Choice& earlier : list)
+            if (earlier.text == text)
+                return {};
+        list.push_back({value, std::move(text)});
+    }
+    return list;
 }
 
 // ---- Programs and state ----

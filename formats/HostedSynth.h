@@ -87,6 +87,14 @@ public:
     void setParameterFromHost(int index, float value);
     // The engine's display text for any value of the parameter.
     std::string parameterText(int index, float value) const;
+    // For a parameter that chooses among a few settings (a wave, a filter
+    // mode, a switch), the value that selects each setting and its display
+    // text, in order; empty for any other parameter.
+    struct Choice {
+        float value;
+        std::string text;
+    };
+    std::vector<Choice> choices(int index) const;
 
     // ---- Programs and state ----
     int currentProgram() const;

@@ -74,6 +74,19 @@ void PluginAdapter::initParameter(uint32_t index, Parameter& parameter)
     parameter.ranges.min = 0.0f;
     parameter.ranges.max = 1.0f;
     parameter.ranges.def = synth.defaultValue(i);
+    // The settings of a choice by name, where the format lists them (LV2
+    // scale points); the values in between still select as in the engine.
+    const std::vector<HostedSynth::Choice> choices = hosted.choices(i);
+    if (!choices.empty()) {
+        auto* values = new ParameterEnumerationValue[choices.size()];
+        for (std::size_t k = 0; k < choices.size(); ++k) {
+            values[k].value = choices[k].value;
+            values[k].label = choices[k].text.c_str();
+        }
+        parameter.enumValues.count = static_cast<uint8_t>(choices.size());
+        parameter.enumValues.restrictedMode = false;
+        parameter.enumValues.values = values;
+    }
 }
 
 void PluginAdapter::initProgramName(uint32_t index, String& name)

@@ -2,7 +2,8 @@
 // knows them: full names (a host shows "PhaserModDepth", where a VST 2.4
 // host shows "PhaserMo"), stable identifiers, the range 0 to 1, the
 // engine's defaults, automatable; and, where the format carries display
-// texts, the engine's own ("0.20s", "LP", "2.5hz").
+// texts, the engine's own ("0.20s", "LP", "2.5hz"). LV2 carries names only
+// for chosen values: the waves, filter modes and switches name theirs.
 
 #include "support/Editions.h"
 
@@ -22,6 +23,7 @@ TEST_P(EditionParameters, AreTheEnginesWithFullNamesDefaultsAndDisplayTexts)
     ASSERT_EQ(info.size(), 56u);
     const bool carriesTexts = !plugin->parameterText(0, 0.5f).empty();
     int longNames = 0;
+    int scalePoints = 0;
     for (int i = 0; i < 56; ++i) {
         SCOPED_TRACE("parameter " + std::to_string(i));
         const PluginUnderTest::ParameterInfo& p = info[static_cast<std::size_t>(i)];
@@ -33,12 +35,20 @@ TEST_P(EditionParameters, AreTheEnginesWithFullNamesDefaultsAndDisplayTexts)
         EXPECT_EQ(p.maximum, 1.0f);
         EXPECT_EQ(p.defaultValue, engine.defaultValue(i));
         EXPECT_TRUE(p.automatable);
+        for (const auto& [value, label] : p.scalePoints) {
+            EXPECT_EQ(label, reference->parameterText(i, value)) << "value " << value;
+            ++scalePoints;
+        }
         if (carriesTexts) {
             for (float value : {0.0f, 0.07f, 0.3f, 0.5f, 0.77f, 1.0f})
                 EXPECT_EQ(plugin->parameterText(i, value), reference->parameterText(i, value)) << "value " << value;
         }
     }
     EXPECT_EQ(longNames, 46);
+    if (GetParam().name == std::string("LV2")) {
+        // Four waves of nine, a filter mode of four and four switches.
+        EXPECT_EQ(scalePoints, 4 * 9 + 4 + 4 * 2);
+    }
     // The identifiers a host saves with a song stay as they are: LV2 port
     // symbols and CLAP module paths are the full names, VST3 numbers count on
     // from the first parameter.

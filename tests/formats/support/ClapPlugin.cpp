@@ -205,7 +205,7 @@ std::vector<PluginUnderTest::ParameterInfo> ClapPlugin::parameterInfo()
         clap_param_info info{};
         params_->get_info(plugin_, i, &info);
         list.push_back({info.name, info.module, static_cast<float>(info.min_value), static_cast<float>(info.max_value),
-                        static_cast<float>(info.default_value), (info.flags & CLAP_PARAM_IS_AUTOMATABLE) != 0});
+                        static_cast<float>(info.default_value), (info.flags & CLAP_PARAM_IS_AUTOMATABLE) != 0, {}});
     }
     return list;
 }

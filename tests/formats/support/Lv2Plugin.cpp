@@ -208,7 +208,16 @@ public:
             lilv_port_get_range(plugin_, port, &def, &min, &max);
             list.push_back({lilv_node_as_string(name), lilv_node_as_string(lilv_port_get_symbol(plugin_, port)),
                             lilv_node_as_float(min), lilv_node_as_float(max), lilv_node_as_float(def),
-                            !lilv_port_has_property(plugin_, port, notAutomatic)});
+                            !lilv_port_has_property(plugin_, port, notAutomatic), {}});
+            if (LilvScalePoints* points = lilv_port_get_scale_points(plugin_, port)) {
+                LILV_FOREACH (scale_points, it, points) {
+                    const LilvScalePoint* point = lilv_scale_points_get(points, it);
+                    list.back().scalePoints.emplace_back(lilv_node_as_float(lilv_scale_point_get_value(point)),
+                                                         lilv_node_as_string(lilv_scale_point_get_label(point)));
+                }
+                lilv_scale_points_free(points);
+                std::sort(list.back().scalePoints.begin(), list.back().scalePoints.end());
+            }
             lilv_node_free(name);
             lilv_node_free(def);
             lilv_node_free(min);

@@ -51,6 +51,7 @@ public:
         std::string symbol; // the stable identifier a host saves (LV2 symbol, CLAP module path)
         float minimum = 0.0f, maximum = 1.0f, defaultValue = 0.0f;
         bool automatable = false;
+        std::vector<std::pair<float, std::string>> scalePoints; // named values (LV2)
     };
     virtual std::vector<ParameterInfo> parameterInfo() = 0;
     // The plug-in's display text of a value, where the format carries one

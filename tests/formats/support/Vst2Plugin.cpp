@@ -51,7 +51,7 @@ public:
     {
         std::vector<ParameterInfo> list;
         for (int i = 0; i < plugin_->numParams(); ++i)
-            list.push_back({plugin_->paramName(i), plugin_->paramName(i), 0.0f, 1.0f, 0.0f, true});
+            list.push_back({plugin_->paramName(i), plugin_->paramName(i), 0.0f, 1.0f, 0.0f, true, {}});
         return list;
     }
 

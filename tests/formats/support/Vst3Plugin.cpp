@@ -366,7 +366,7 @@ public:
                 continue;
             // VST3 identifies a parameter by its number; it shows values normalised.
             list.push_back({narrow(info.title), std::to_string(info.param_id), 0.0f, 1.0f,
-                            static_cast<float>(info.default_normalised_value), (info.flags & V3_PARAM_CAN_AUTOMATE) != 0});
+                            static_cast<float>(info.default_normalised_value), (info.flags & V3_PARAM_CAN_AUTOMATE) != 0, {}});
         }
         return list;
     }
