@@ -10,8 +10,8 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 # Qtractor test them.
 PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev valgrind \
-	libcairo2-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
-	libsndfile1-dev xvfb xauth amsynth \
+	libcairo2-dev libpng-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
+	libsndfile1-dev libebur128-dev xvfb xauth amsynth \
 	dpf-source lv2-dev liblilv-dev sordi ardour qtractor
 
 # The sanitizer trees. Any report aborts the program at once, so it fails

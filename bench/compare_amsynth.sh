@@ -5,8 +5,8 @@
 #
 # Usage: bench/compare_amsynth.sh [BUILD_DIR] [AMSYNTH.so]
 #
-# The "heavy" settings are the whole-plug-in benchmark's (bench/plugin/
-# PluginBench.cpp); keep the two lists alike. amsynth plays its first
+# The "heavy" settings are bench/heavy-patch.txt, which the whole-plug-in
+# benchmark (bench/plugin/PluginBench.cpp) plays too. amsynth plays its first
 # program with its defaults: its polyphony is not one of its automatable
 # parameters, so it cannot be set to six voices from the host; it allocates
 # voices for every held note (the song never holds more than ten).
@@ -24,17 +24,7 @@ for f in "$host" "$tarvel" "$amsynth" "$song"; do
     [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
 
-heavy="--set Osc1Position=0.3 --set Osc2Position=0.6 --set Osc2Coarse=0.75 --set Osc1Wave=0.375
- --set MixerRingMod=0.4 --set MixerBalance=0.3 --set SaturatorDrive=0.5
- --set FilterCutoff=0.5 --set FilterResonance=0.5
- --set AmpEnvAttack=0.05 --set AmpEnvRelease=0.3
- --set ModEnvAttack=0.2 --set ModEnvDecay=0.3 --set ModEnvSustain=0.4 --set ModEnvRelease=0.3
- --set LFO1Speed=0.3 --set LFO2Speed=0.2 --set LFO2Wave=0.25
- --set ModL1Cutoff=0.5 --set ModL2Pitch=0.1 --set ModL2Position=0.4
- --set ModMCutoff=0.5 --set ModMPitch=0.05
- --set DigiCrush=0.3 --set DigiRate=0.05
- --set PhaserWet=0.5 --set ChorusWet=0.5 --set ChorusFeedback=0.3
- --set DelayWet=0.3"
+heavy=$(sed -n 's/^\([A-Za-z0-9]*=.*\)$/--set \1/p' "$here/heavy-patch.txt")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

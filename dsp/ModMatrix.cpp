@@ -3,45 +3,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cstring>
 
 namespace Vorn {
 
 namespace {
 
-// destination[j] += amount * signal[j]; the buffers may not be assumed
-// apart, so the compiler would go sample by sample.
-inline void addScaled(float* destination, const float* signal, float amount, int count)
+// destination[j] += amount * signal[j]. The buffers never overlap; said
+// so, the compiler vectorises the loop.
+inline void addScaled(float* __restrict destination, const float* __restrict signal, float amount, int count)
 {
-    int j = 0;
-#if defined(__SSE2__)
-    const __m128 a = _mm_set1_ps(amount);
-    for (; j + 4 <= count; j += 4)
-        _mm_storeu_ps(destination + j,
-                      _mm_add_ps(_mm_loadu_ps(destination + j), _mm_mul_ps(a, _mm_loadu_ps(signal + j))));
-#endif
-    for (; j < count; ++j)
+    for (int j = 0; j < count; ++j)
         destination[j] += amount * signal[j];
 }
 
 inline void clear(float* destination, int count)
 {
-#if defined(__SSE2__)
-    // Spelled out: a loop here would be turned into a call to memset, which
-    // costs more than the four stores of a whole sub-block.
+    // A whole sub-block with a fixed length, which the compiler spells out
+    // as a few stores; a loop of any length would become a call to memset,
+    // which costs more than the stores.
     if (count == kSubBlock) {
-        static_assert(kSubBlock == 16, "four vectors per sub-block");
-        const __m128 zero = _mm_setzero_ps();
-        _mm_storeu_ps(destination, zero);
-        _mm_storeu_ps(destination + 4, zero);
-        _mm_storeu_ps(destination + 8, zero);
-        _mm_storeu_ps(destination + 12, zero);
+        std::memset(destination, 0, sizeof(float) * kSubBlock);
         return;
     }
-#endif
     for (int j = 0; j < count; ++j)
         destination[j] = 0.0f;
 }

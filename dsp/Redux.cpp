@@ -1,13 +1,13 @@
 #include "dsp/Redux.h"
 
-#include "dsp/CpuFeatures.h"
+#include "dsp/InstructionSet.h"
+
+#if defined(VORN_X86_KERNELS)
+#include "dsp/x86/Kernels.h"
+#endif
 
 #include <cmath>
 #include <cstdio>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
 
 namespace Vorn {
 
@@ -22,28 +22,13 @@ float unitRange(float v)
     return v < 1.0f ? v : 1.0f;
 }
 
-#if defined(__x86_64__) || defined(__i386__)
-// SSE4.1 rounds down in one instruction, to the same result as floor();
-// without it floor() takes a call or a long sequence per sample.
-__attribute__((target("sse4.1"))) int quantizeSse41(float* x, int count, float scale, float step)
-{
-    const __m128 vScale = _mm_set1_ps(scale), vStep = _mm_set1_ps(step), half = _mm_set1_ps(0.5f);
-    int i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const __m128 v = _mm_add_ps(_mm_mul_ps(vScale, _mm_loadu_ps(x + i)), half);
-        _mm_storeu_ps(x + i, _mm_mul_ps(vStep, _mm_floor_ps(v)));
-    }
-    return i;
-}
-#endif
-
 // x = step * floor(scale * x + 0.5), sample by sample.
 void quantize(float* x, int count, float scale, float step)
 {
     int i = 0;
-#if defined(__x86_64__) || defined(__i386__)
-    if (cpuHasSse41())
-        i = quantizeSse41(x, count, scale, step);
+#if defined(VORN_X86_KERNELS)
+    if (instructionSet() >= InstructionSet::Sse41)
+        i = X86::quantize(x, count, scale, step);
 #endif
     for (; i < count; ++i)
         x[i] = step * std::floor(scale * x[i] + 0.5f);

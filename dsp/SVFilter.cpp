@@ -1,8 +1,12 @@
 #include "dsp/SVFilter.h"
 
+#include "dsp/InstructionSet.h"
 #include "dsp/NonNegativeFloor.h"
-#include "dsp/SVFilterLanes.h"
 #include "dsp/SVFilterLoop.h"
+
+#if defined(VORN_X86_KERNELS)
+#include "dsp/x86/SVFilterLanes.h"
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -182,16 +186,25 @@ void SVFilter::process(int, int count)
 
 void SVFilter::processGroup(Module* const* group, int size, int sampleRate, int count)
 {
-    if (size < 2 || count < 1 || count > kSubBlock || size > SVFilterLanes::kLanes) {
-        Module::processGroup(group, size, sampleRate, count);
+#if defined(VORN_X86_KERNELS)
+    const InstructionSet level = instructionSet();
+    if (level != InstructionSet::Scalar && processLanes(group, size, count, level))
         return;
-    }
+#endif
+    Module::processGroup(group, size, sampleRate, count);
+}
+
+#if defined(VORN_X86_KERNELS)
+// The filters of a group side by side, one per vector lane; false, having
+// done nothing, for a group the lanes do not take.
+bool SVFilter::processLanes(Module* const* group, int size, int count, InstructionSet level)
+{
+    if (size < 2 || count < 1 || count > kSubBlock || size > SVFilterLanes::kLanes)
+        return false;
     SVFilter* filters[SVFilterLanes::kLanes];
     for (int v = 0; v < size; ++v) {
-        if (typeid(*group[v]) != typeid(SVFilter)) {
-            Module::processGroup(group, size, sampleRate, count);
-            return;
-        }
+        if (typeid(*group[v]) != typeid(SVFilter))
+            return false;
         filters[v] = static_cast<SVFilter*>(group[v]);
     }
     for (int v = 0; v < size; ++v)
@@ -203,7 +216,7 @@ void SVFilter::processGroup(Module* const* group, int size, int sampleRate, int 
                 filters[w]->runActiveMode(count);
                 filters[w]->endBlock();
             }
-            return;
+            return true;
         }
     }
 
@@ -223,9 +236,9 @@ void SVFilter::processGroup(Module* const* group, int size, int sampleRate, int 
         inputs[v] = one.input_->output;
         outputs[v] = filters[v]->output;
     }
-    lanes.loadInputs(inputs, size, count);
-    lanes.run(filters[0]->activeMode_, count);
-    lanes.storeOutputs(outputs, size, count);
+    lanes.loadInputs(inputs, size, count, level);
+    lanes.run(filters[0]->activeMode_, count, level);
+    lanes.storeOutputs(outputs, size, count, level);
     for (int v = 0; v < size; ++v) {
         SVFilter& one = *filters[v];
         one.low_ = lanes.low[v];
@@ -233,6 +246,8 @@ void SVFilter::processGroup(Module* const* group, int size, int sampleRate, int 
         one.keepSecondPass(lanes.lastBand1[v]);
         one.endBlock();
     }
+    return true;
 }
+#endif
 
 } // namespace Vorn

@@ -3,10 +3,11 @@
 // sample (the second pass with a zero input) whose output is the mean of the
 // two passes. Four responses: low-pass, high-pass, band-pass, band-reject.
 
+#include "dsp/InstructionSet.h"
 #include "dsp/Module.h"
+#include "dsp/ParamSmoother.h"
 
 #include <limits>
-#include "dsp/ParamSmoother.h"
 
 namespace Vorn {
 
@@ -51,6 +52,7 @@ private:
     void beginBlock(int count);
     void runActiveMode(int count);
     void endBlock();
+    bool processLanes(Module* const* group, int size, int count, InstructionSet level);
 
     const Module* input_;
     ParamSmoother cutoffSmoother_;

@@ -1,7 +1,12 @@
 #include "dsp/Saturator.h"
 
+#include "dsp/InstructionSet.h"
 #include "dsp/NonFiniteWatch.h"
-#include "dsp/SaturatorKernel.h"
+#include "dsp/TanhShaper.h"
+
+#if defined(VORN_X86_KERNELS)
+#include "dsp/x86/Kernels.h"
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +14,7 @@
 
 namespace Vorn {
 
-const float kOversampleFir[32] = {
+const float kOversampleFir[FirResampler::kTaps] = {
     -0.000319f, -0.001087f, -0.002291f, -0.004043f, -0.006035f, -0.007452f, -0.007053f, -0.003424f,
     0.004648f,  0.017766f,  0.035608f,  0.056797f,  0.07902f,   0.099395f,  0.115002f,  0.123469f,
     0.123469f,  0.115002f,  0.099395f,  0.07902f,   0.056797f,  0.035608f,  0.017766f,  0.004648f,
@@ -17,10 +22,12 @@ const float kOversampleFir[32] = {
 };
 
 Saturator::Saturator(Effect* owner_, const char* name_, const Module* input)
-    : Module(owner_, name_), drive(owner_->addParameter(this, "Drive", 0.0f)), input_(input)
+    : Module(owner_, name_),
+      drive(owner_->addParameter(this, "Drive", 0.0f)),
+      input_(input),
+      up_(kOversampleFir),
+      down_(kOversampleFir)
 {
-    up_.setup(kOversampleFir, kTaps, kFactor);
-    down_.setup(kOversampleFir, kTaps, kFactor);
 }
 
 void Saturator::process(int, int count)
@@ -37,29 +44,26 @@ void Saturator::process(int, int count)
     if (skipped_ > 0)
         catchUp();
 
-    // A whole sub-block with the vector shaper runs in registers from end to
-    // end; the kernel's tanh is the vector forms' own.
-    const bool vectorShaper =
-        shaperKernel == TanhShaper::Kernel::Avx2 || shaperKernel == TanhShaper::Kernel::Avx512;
-    if (count == SaturatorKernel::kLength && vectorShaper && SaturatorKernel::process(up_, down_, in, g, output)) {
-        blend(count, in, raw, d);
+    shape(count, in, g);
+    blend(count, in, raw, d);
+}
+
+void Saturator::shape(int count, const float* in, float g)
+{
+#if defined(VORN_X86_KERNELS)
+    // A whole sub-block runs in registers from end to end.
+    const InstructionSet level = instructionSet();
+    if (count == X86::kSaturatorBlock && level >= InstructionSet::Avx2) {
+        X86::saturateSubBlock(kOversampleFir, up_.history_.get(), down_.history_.get(), in, g, output, level);
         return;
     }
-
+#endif
     // The shaper works sample by sample, so the up-sampled stream can stay
     // in the resamplers' phase-by-phase order, which saves them shuffling.
     float work[kSubBlock * kFactor];
-    const bool planar = up_.planarFits(count) && down_.planarFits(count);
-    if (planar)
-        up_.upsamplePlanar(count, in, work);
-    else
-        up_.upsample(count, in, work);
-    TanhShaper::apply(work, count * kFactor, g, shaperKernel);
-    if (planar)
-        down_.downsamplePlanar(count, work, output);
-    else
-        down_.downsample(count, work, output);
-    blend(count, in, raw, d);
+    up_.upsamplePlanar(count, in, work);
+    TanhShaper::apply(work, count * kFactor, g);
+    down_.downsamplePlanar(count, work, output);
 }
 
 void Saturator::blend(int count, const float* in, float raw, float d)
@@ -110,12 +114,12 @@ void Saturator::remember(int count, const float* in)
 void Saturator::catchUp()
 {
     const int k = skipped_;
-    const int length = up_.historyLength();
+    const int length = FirResampler::kHistory;
     // The history as it stood before the last k inputs, then those inputs.
     up_.load(recent_ + kRecent - k - length, length);
     float work[kSpan * kFactor];
-    up_.upsampleLast(k, recent_ + kRecent - k, k, work);
-    TanhShaper::apply(work, k * kFactor, 32.0f * 0.03125f, shaperKernel);
+    up_.upsample(k, recent_ + kRecent - k, work);
+    TanhShaper::apply(work, k * kFactor, 32.0f * 0.03125f);
     down_.skip(k * kFactor, work);
     skipped_ = 0;
 }

@@ -5,33 +5,31 @@
 
 #include "dsp/FirResampler.h"
 #include "dsp/Module.h"
-#include "dsp/TanhShaper.h"
 
 namespace Vorn {
 
 // Symmetric 32-tap low-pass for the four-times resamplers; each of its four
 // interleaved phases sums to about 1/4.
-extern const float kOversampleFir[32];
+extern const float kOversampleFir[FirResampler::kTaps];
 
 class Saturator : public Module {
 public:
-    static constexpr int kFactor = 4;
-    static constexpr int kTaps = 32;
+    static constexpr int kFactor = FirResampler::kFactor;
 
     Saturator(Effect* owner, const char* name, const Module* input);
 
     void process(int sampleRate, int count) override;
 
     const float* drive;
-    // How the shaper computes its tanh; the widest vector form by default.
-    TanhShaper::Kernel shaperKernel = TanhShaper::widest();
 
 private:
     // The down-sampler's history spans this many inputs; the up-sampler's
-    // kTaps / kFactor.
-    static constexpr int kSpan = kTaps / kFactor / kFactor;
-    static constexpr int kRecent = kTaps / kFactor + kSpan;
+    // FirResampler::kHistory.
+    static constexpr int kSpan = FirResampler::kHistory / kFactor;
+    static constexpr int kRecent = FirResampler::kHistory + kSpan;
 
+    // up, shape by g, down: out[0..count) from in[0..count).
+    void shape(int count, const float* in, float g);
     bool passThrough(int count, const float* in);
     void remember(int count, const float* in);
     // Remembers the inputs and blends the shaped output with them.

@@ -1,10 +1,10 @@
 #pragma once
 // The inner loops of the wavetable oscillator and the LFO: a phase
 // accumulator reading one table level with linear interpolation, alone or
-// as the difference of two readings a fixed phase offset apart. Where the
-// processor has them, the loops run in the wider instruction encodings
-// (three-operand vector forms, shifts by a register without flags), which
-// compute every sample with exactly the same operations.
+// as the difference of two readings a fixed phase offset apart. From AVX2
+// on (see InstructionSet.h) the loops run in the wider instruction
+// encodings (three-operand vector forms, shifts by a register without
+// flags), which compute every sample with exactly the same operations.
 
 #include "dsp/PhaseAccumulator.h"
 
@@ -14,8 +14,6 @@ namespace Vorn {
 
 class TableReader {
 public:
-    enum class Kernel { Baseline, Avx2 };
-
     // out[j] = T[i] (1 - frac) + frac T[i + 1] at the phase after j + 1
     // increments from acc.phase; returns the phase after `count`.
     static uint32_t read(const float* table, const PhaseAccumulator& acc, uint32_t increment, int count,
@@ -32,12 +30,6 @@ public:
         const float frac = float(phase & acc.fractionMask) * acc.fractionScale;
         return table[phase >> acc.shift] * (1.0f - frac) + frac * table[(phase + acc.indexStep) >> acc.shift];
     }
-
-    // The same with a chosen kernel (one the processor lacks falls back).
-    static uint32_t read(const float* table, const PhaseAccumulator& acc, uint32_t increment, int count,
-                         float* out, Kernel kernel);
-    static uint32_t readDifference(const float* table, const PhaseAccumulator& acc, uint32_t increment,
-                                   uint32_t offset, int count, float* out, Kernel kernel);
 };
 
 } // namespace Vorn

@@ -2,6 +2,7 @@
 
 #include "editor/SynthEditor.h"
 #include "gui/CBitmap.h"
+#include "gui/CFrame.h"
 #include "gui/TickCount.h"
 
 ParameterKnob::ParameterKnob(const CRect& size, CControlListener* listener, std::int32_t tag,
@@ -35,7 +36,9 @@ CMouseEventResult ParameterKnob::onMouseDown(CPoint& where, const CButtonState& 
 {
     // Measured from the most recent press, whether or not that one reset;
     // unsigned arithmetic keeps the distance right across the clock wrapping.
-    const std::uint32_t now = getTickCount();
+    // The press's own time, not the time it is handled: two presses that
+    // reach the editor in one late batch are as far apart as they were made.
+    const std::uint32_t now = frame_ ? frame_->getMouseDownTime() : getTickCount();
     const std::uint32_t elapsed = now - lastMouseDown_;
     lastMouseDown_ = now;
     if (elapsed < kDoubleClickMs) {
@@ -45,6 +48,16 @@ CMouseEventResult ParameterKnob::onMouseDown(CPoint& where, const CButtonState& 
         return kMouseEventHandled;
     }
     return CAnimKnob::onMouseDown(where, buttons);
+}
+
+bool ParameterKnob::onWheel(const CPoint& where, float distance, const CButtonState& buttons)
+{
+    // While recording is armed the next drag records a bend; a wheel step
+    // would add a point to the old bend with no audition note.
+    if (auto* editor = dynamic_cast<SynthEditor*>(listener_))
+        if (editor->isRecordingArmed())
+            return true;
+    return CAnimKnob::onWheel(where, distance, buttons);
 }
 
 CMouseEventResult ParameterKnob::onMouseEntered(CPoint&, const CButtonState&)

@@ -25,6 +25,7 @@ public:
     bool showsBendLook() const { return showsBend_; }
 
     CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons) override;
+    bool onWheel(const CPoint& where, float distance, const CButtonState& buttons) override;
     CMouseEventResult onMouseEntered(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseExited(CPoint& where, const CButtonState& buttons) override;
 

@@ -30,10 +30,9 @@ PulseButton::~PulseButton()
 void PulseButton::onChange(ChangeReason reason)
 {
     CMovieButton::onChange(reason);
-    // Only a real change of state restarts the cycle; the press and release
-    // around a click do not.
-    if (reason != kValueChange)
-        return;
+    // A real change of state, and the press and the release of a click,
+    // restart the cycle; setting the value it already has does not reach
+    // here at all.
     phase_ = 0.0f;
     if (value_ != 0.0f) {
         lastTick_ = getTickCount();

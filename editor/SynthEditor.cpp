@@ -1,5 +1,6 @@
 #include "editor/SynthEditor.h"
 
+#include "editor/EditorImages.h"
 #include "editor/ParameterKnob.h"
 #include "editor/PulseButton.h"
 #include "gui/CBitmap.h"
@@ -8,6 +9,7 @@
 #include "gui/CKickButton.h"
 #include "gui/CMovieButton.h"
 #include "gui/CTextLabel.h"
+#include "gui/TickCount.h"
 #include "plugin/Synth.h"
 
 #include <cstring>
@@ -110,31 +112,8 @@ SynthEditor::~SynthEditor()
 {
     // A host may unload the plug-in with the window still open.
     close();
-    for (CBitmap* image : {bendImage_, bendHotImage_, layoutImage_, diceImage_, initImage_, knobImage_,
-                           knobBendImage_, resetImage_, syncImage_})
-        if (image)
-            image->forget();
     smallFont_->forget();
     largeFont_->forget();
-}
-
-void SynthEditor::loadImages()
-{
-    // Decoded at the first open and kept from then on: hosts create many a
-    // plug-in that never shows its window (a plug-in scan creates and closes
-    // each one), and the two bend strips alone take some 10 MB and tens of
-    // milliseconds to decode.
-    if (layoutImage_)
-        return;
-    bendImage_ = new CBitmap("BendButton.png");
-    bendHotImage_ = new CBitmap("BendButtonHot.png");
-    layoutImage_ = new CBitmap("Layout.png");
-    diceImage_ = new CBitmap("Dice.png");
-    initImage_ = new CBitmap("Init.png");
-    knobImage_ = new CBitmap("KnobStrip.png");
-    knobBendImage_ = new CBitmap("KnobStripBend.png");
-    resetImage_ = new CBitmap("ResetButton.png");
-    syncImage_ = new CBitmap("SyncButton.png");
 }
 
 AEffEditor* SynthEditor::create(Synth* synth)
@@ -148,23 +127,34 @@ bool SynthEditor::open(void* parentWindow)
     if (frame)
         close();
     AEffGUIEditor::open(parentWindow);
-    loadImages();
+    // Taken at the first open and kept from then on: hosts create many a
+    // plug-in that never shows its window (a plug-in scan creates and closes
+    // each one).
+    if (!images_)
+        images_ = EditorImages::acquire();
+    CBitmap* layoutImage = images_->layout;
 
     knobs_.clear();
     knobs_.resize(static_cast<std::size_t>(synth_->parameterCount()), nullptr);
 
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = static_cast<int16_t>(layoutImage_->getHeight());
-    rect.right = static_cast<int16_t>(layoutImage_->getWidth());
+    rect.bottom = static_cast<int16_t>(layoutImage->getHeight());
+    rect.right = static_cast<int16_t>(layoutImage->getWidth());
 
     frame = new CFrame(CRect(0, 0, rect.right, rect.bottom), parentWindow, this);
-    frame->setBackground(layoutImage_);
+    frame->setBackground(layoutImage);
 
+    // Until blocks are seen rendering, the controls show the stored values.
+    followLive_ = false;
+    seenBlocks_ = synth_->renderedBlocks();
+    seenBlocksTick_ = getTickCount() - kAudioStoppedMs;
     for (int row = 0; row < kLayoutRowCount; ++row)
         buildRow(kLayout[row]);
 
     refreshAll_ = true;
+    // The first frame now: a host may be slow to send the first idle call.
+    frame->paintDirty();
     return true;
 }
 
@@ -190,11 +180,11 @@ void SynthEditor::buildRow(const LayoutRow& row)
         }
         frame->addView(label);
     } else if (same(row.type, "PulseButton")) {
-        bendButton_ = new PulseButton(area, this, -1, row.height, bendImage_, bendHotImage_);
+        bendButton_ = new PulseButton(area, this, -1, row.height, images_->bend, images_->bendHot);
         frame->addView(bendButton_);
     } else if (same(row.type, "SmallToggleButton")) {
         CMovieButton** field = nullptr;
-        CBitmap* image = syncImage_;
+        CBitmap* image = images_->sync;
         if (same(name, "DelaySync")) {
             field = &delaySyncButton_;
         } else if (same(name, "LFO1Sync")) {
@@ -203,16 +193,16 @@ void SynthEditor::buildRow(const LayoutRow& row)
             field = &lfo2SyncButton_;
         } else if (same(name, "LFO1Reset")) {
             field = &lfo1ResetButton_;
-            image = resetImage_;
+            image = images_->reset;
         } else if (same(name, "LFO2Reset")) {
             field = &lfo2ResetButton_;
-            image = resetImage_;
+            image = images_->reset;
         }
         if (!field)
             return;
         const int tag = synth_->findParameter(name);
         auto* button = new CMovieButton(area, this, tag, row.height, image, CPoint(0, 0));
-        button->setValue(synth_->getParameter(tag));
+        button->setValue(toggleState(shownValue(tag)));
         *field = button;
         frame->addView(button);
     } else if (same(row.type, "Button")) {
@@ -220,10 +210,10 @@ void SynthEditor::buildRow(const LayoutRow& row)
         CBitmap* image = nullptr;
         if (same(name, "buttonDice")) {
             field = &diceButton_;
-            image = diceImage_;
+            image = images_->dice;
         } else if (same(name, "buttonInit")) {
             field = &initButton_;
-            image = initImage_;
+            image = images_->init;
         }
         if (!field)
             return;
@@ -233,8 +223,8 @@ void SynthEditor::buildRow(const LayoutRow& row)
         const int tag = synth_->findParameter(name);
         if (tag < 0 || tag >= static_cast<int>(knobs_.size()))
             return;
-        auto* knob = new ParameterKnob(area, this, tag, knobImage_, knobBendImage_);
-        knob->setValue(synth_->liveValue(tag));
+        auto* knob = new ParameterKnob(area, this, tag, images_->knob, images_->knobBend);
+        knob->setValue(shownValue(tag));
         knob->setBendLook(synth_->hasBend(tag));
         knobs_[static_cast<std::size_t>(tag)] = knob;
         frame->addView(knob);
@@ -285,24 +275,50 @@ void SynthEditor::idle()
     refreshPass();
 }
 
+void SynthEditor::followAudio()
+{
+    // The live values move only while blocks are rendered. While they do,
+    // the controls show them, bends playing included; once no block has come
+    // for a while (the host switched the plug-in off or stopped processing)
+    // they show the stored values, or every edit would seem to snap back.
+    // The grace period keeps hosts with long blocks from flickering between
+    // the two.
+    const std::uint32_t blocks = synth_->renderedBlocks();
+    const std::uint32_t now = getTickCount();
+    if (blocks != seenBlocks_) {
+        seenBlocks_ = blocks;
+        seenBlocksTick_ = now;
+        followLive_ = true;
+    } else if (now - seenBlocksTick_ >= kAudioStoppedMs) {
+        followLive_ = false;
+    }
+}
+
+float SynthEditor::shownValue(int tag) const
+{
+    return followLive_ ? synth_->liveValue(tag) : synth_->getParameter(tag);
+}
+
 void SynthEditor::refreshPass()
 {
+    followAudio();
     for (std::size_t i = 0; i < knobs_.size(); ++i) {
         ParameterKnob* knob = knobs_[i];
         if (!knob)
             continue;
-        // Compared as the knob would hold it, so that a live value outside
-        // 0..1 does not count as a change on every pass.
-        if (refreshAll_ || knob->getValue() != CControl::clampValue(synth_->liveValue(static_cast<int>(i))))
+        // Compared as the knob would hold it, so that a value outside 0..1
+        // does not count as a change on every pass.
+        if (refreshAll_ || knob->getValue() != CControl::clampValue(shownValue(static_cast<int>(i))))
             refreshKnob(knob);
     }
     if (bendButton_)
         bendButton_->setValue(synth_->isBendArmed() ? 1.0f : 0.0f);
-    // At 0.5 and above a sync toggle reaches 1 and shows its on frame. The
-    // reset toggles keep what they were set to at open and by their clicks.
-    for (CMovieButton* button : {delaySyncButton_, lfo1SyncButton_, lfo2SyncButton_})
+    // Every toggle shows on exactly when the value it acts on is at least
+    // 0.5, as the modules read it, whoever set it (a click, the host, Dice).
+    for (CMovieButton* button :
+         {delaySyncButton_, lfo1SyncButton_, lfo2SyncButton_, lfo1ResetButton_, lfo2ResetButton_})
         if (button)
-            button->setValue(synth_->liveValue(button->getTag()) + 0.5f);
+            button->setValue(toggleState(shownValue(button->getTag())));
     refreshAll_ = false;
 }
 
@@ -311,7 +327,7 @@ void SynthEditor::refreshKnob(ParameterKnob* knob)
     if (!knob)
         return;
     const int tag = knob->getTag();
-    knob->setValue(synth_->liveValue(tag));
+    knob->setValue(shownValue(tag));
     knob->setBendLook(synth_->hasBend(tag));
 }
 
@@ -329,10 +345,12 @@ void SynthEditor::valueChanged(CControl* control)
     }
     if (diceButton_ && control == diceButton_) {
         synth_->randomise();
+        programRewritten_ = true;
         return;
     }
     if (initButton_ && control == initButton_) {
         synth_->initialise();
+        programRewritten_ = true;
         return;
     }
     const int tag = control->getTag();
@@ -340,8 +358,8 @@ void SynthEditor::valueChanged(CControl* control)
         return;
     synth_->setParameterAutomated(tag, control->getValue());
     ParameterKnob* knob = tag < static_cast<int>(knobs_.size()) ? knobs_[static_cast<std::size_t>(tag)] : nullptr;
-    // The live value follows at the next audio sub-block; until then the
-    // knob may show the previous one.
+    // While audio runs the live value follows at the next sub-block; until
+    // then the knob may show the previous one.
     refreshKnob(knob);
     updateReadout(knob);
     refreshAll_ = true;
@@ -357,6 +375,19 @@ void SynthEditor::controlEndEdit(CControl* control)
 {
     if (control && control->getTag() >= 0)
         synth_->endParameterGesture(control->getTag());
+    // A press of Dice or Init rewrites the program (once or twice, as the
+    // button notifies): the host hears of it once, at the release, so that
+    // its own views of the parameters read them again. This is no
+    // automation: nothing is recorded or sent per parameter.
+    if (control && (control == diceButton_ || control == initButton_) && programRewritten_) {
+        programRewritten_ = false;
+        synth_->updateDisplay();
+    }
+}
+
+bool SynthEditor::isRecordingArmed() const
+{
+    return synth_->isBendArmed();
 }
 
 void SynthEditor::updateReadout(ParameterKnob* knob)

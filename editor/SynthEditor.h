@@ -3,21 +3,22 @@
 // (but one), the sync and reset toggles, the bend button, Dice and Init and
 // a two-field readout, all built from one layout table at each open. It
 // writes parameters through the host-visible path and learns of every other
-// change (automation, programs, bend playback) by polling the live values
-// on each idle call.
+// change (automation, programs, bend playback) by polling on each idle call:
+// the live values while audio runs, the stored ones while it does not.
 
 #include "gui/CControlListener.h"
 #include "vst/AEffGUIEditor.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-class CBitmap;
 class CControl;
 class CFontDesc;
 class CKickButton;
 class CMovieButton;
 class CTextLabel;
+class EditorImages;
 class ParameterKnob;
 class PulseButton;
 class Synth;
@@ -49,6 +50,11 @@ public:
     // Shows the knob's parameter name and display text; null clears both.
     void updateReadout(ParameterKnob* knob);
     void resetToDefault(ParameterKnob* knob);
+    // The next knob gesture records a bend.
+    bool isRecordingArmed() const;
+
+    // With no block rendered for this long, audio counts as stopped.
+    static constexpr std::uint32_t kAudioStoppedMs = 500;
 
     // Inspection (tests, tools).
     bool isEditorOpen() const { return frame != nullptr; }
@@ -65,24 +71,22 @@ public:
     CTextLabel* getReadoutValue() const { return readoutValue_; }
 
 private:
-    void loadImages();
     void buildRow(const LayoutRow& row);
+    void followAudio();
+    float shownValue(int tag) const;
+    static float toggleState(float value) { return value >= 0.5f ? 1.0f : 0.0f; }
     void refreshKnob(ParameterKnob* knob);
     void refreshPass();
     void forgetControls();
 
     PulseButton* bendButton_ = nullptr;
-    CBitmap* bendImage_ = nullptr;
-    CBitmap* bendHotImage_ = nullptr;
-    CBitmap* layoutImage_ = nullptr;
     CMovieButton* delaySyncButton_ = nullptr;
     CKickButton* diceButton_ = nullptr;
-    CBitmap* diceImage_ = nullptr;
     CKickButton* initButton_ = nullptr;
-    CBitmap* initImage_ = nullptr;
+    // From the first open: this editor's images, over pixels shared with
+    // the editors of every other instance.
+    std::unique_ptr<EditorImages> images_;
     std::vector<ParameterKnob*> knobs_;
-    CBitmap* knobImage_ = nullptr;
-    CBitmap* knobBendImage_ = nullptr;
     CMovieButton* lfo1ResetButton_ = nullptr;
     CMovieButton* lfo1SyncButton_ = nullptr;
     CMovieButton* lfo2ResetButton_ = nullptr;
@@ -92,7 +96,12 @@ private:
     CTextLabel* readoutValue_ = nullptr;
     CFontDesc* smallFont_ = nullptr;
     CFontDesc* largeFont_ = nullptr;
-    CBitmap* resetImage_ = nullptr;
-    CBitmap* syncImage_ = nullptr;
     Synth* synth_;
+    // Whether the controls follow the live values (audio runs) or the stored
+    // ones, and the block count and tick when a new block was last seen.
+    bool followLive_ = false;
+    std::uint32_t seenBlocks_ = 0;
+    std::uint32_t seenBlocksTick_ = 0;
+    // Dice or Init rewrote the program during the current button press.
+    bool programRewritten_ = false;
 };

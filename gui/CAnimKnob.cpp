@@ -76,7 +76,14 @@ CMouseEventResult CAnimKnob::onMouseUp(CPoint&, const CButtonState&)
 
 bool CAnimKnob::onWheel(const CPoint&, float distance, const CButtonState& buttons)
 {
+    // During a drag the pointer owns the value.
+    if (dragging_)
+        return true;
     float step = (buttons & kShift) ? kWheelStep * 0.1f : kWheelStep;
+    // Each step is an edit of its own, as a drag is, so that a host records
+    // it as a gesture.
+    beginEdit();
     changeValueByUser(value_ + distance * step);
+    endEdit();
     return true;
 }

@@ -3,7 +3,8 @@
 // top to bottom, frame floor(value x (frames - 1)) for the value. Dragging
 // up raises the value, down lowers it (Shift for fine steps); the wheel
 // nudges it. A drag is one edit: begin-edit at the press, end-edit at the
-// release, a value-changed for every change in between.
+// release, a value-changed for every change in between; each wheel step is
+// an edit of its own.
 
 #include "gui/CControl.h"
 

@@ -4,6 +4,7 @@
 #include "gui/COffscreenContext.h"
 #include "gui/CTimer.h"
 #include "gui/PlatformWindow.h"
+#include "gui/TickCount.h"
 #include "vst/AEffGUIEditor.h"
 
 #include <algorithm>
@@ -13,7 +14,10 @@ class CFrame::WindowListener : public PlatformWindowListener {
 public:
     explicit WindowListener(CFrame& frame) : frame_(frame) {}
 
-    void platformMouseDown(const CPoint& where, CButtonState buttons) override { frame_.mouseDown(where, buttons); }
+    void platformMouseDown(const CPoint& where, CButtonState buttons, std::uint32_t time) override
+    {
+        frame_.mouseDown(where, buttons, time);
+    }
     void platformMouseUp(const CPoint& where, CButtonState buttons) override { frame_.mouseUp(where, buttons); }
     void platformMouseMoved(const CPoint& where, CButtonState buttons) override { frame_.mouseMoved(where, buttons); }
     void platformMouseExited() override { frame_.mouseExited(); }
@@ -114,6 +118,11 @@ void CFrame::idle()
     if (window_)
         window_->pump();
     CTimer::fireDue();
+    paintDirty();
+}
+
+void CFrame::paintDirty()
+{
     if (window_ && !dirtyArea_.isEmpty()) {
         CRect area = dirtyArea_;
         dirtyArea_ = CRect();
@@ -186,6 +195,12 @@ void CFrame::setMouseOver(CView* view, CPoint where, CButtonState buttons)
 
 void CFrame::mouseDown(CPoint where, CButtonState buttons)
 {
+    mouseDown(where, buttons, getTickCount());
+}
+
+void CFrame::mouseDown(CPoint where, CButtonState buttons, std::uint32_t time)
+{
+    mouseDownTime_ = time;
     if (mouseCapture_)
         return; // a second button during a drag belongs to the drag
     CView* view = getViewAt(where);

@@ -42,6 +42,8 @@ public:
 
     // Pumps the window's events, fires due timers, repaints dirty parts.
     void idle();
+    // Repaints the dirty parts in the window now.
+    void paintDirty();
 
     void draw(CDrawContext& context) override;
     // Paints `area` of the frame (background and overlapping views).
@@ -56,7 +58,12 @@ public:
     void endEdit(std::int32_t tag);
 
     // Mouse input in frame coordinates; the window feeds these, tests may too.
+    // A press carries the time it happened (milliseconds, any clock that
+    // its window uses for all its presses); without one it is the tick count.
     void mouseDown(CPoint where, CButtonState buttons);
+    void mouseDown(CPoint where, CButtonState buttons, std::uint32_t time);
+    // The time of the press being delivered, or of the latest one.
+    std::uint32_t getMouseDownTime() const { return mouseDownTime_; }
     void mouseUp(CPoint where, CButtonState buttons);
     void mouseMoved(CPoint where, CButtonState buttons);
     void mouseExited();
@@ -75,6 +82,7 @@ private:
     std::vector<CView*> views_;
     CView* mouseCapture_ = nullptr;
     CView* mouseOver_ = nullptr;
+    std::uint32_t mouseDownTime_ = 0;
     CRect dirtyArea_;
     std::unique_ptr<WindowListener> listener_;
     std::unique_ptr<PlatformWindow> window_;

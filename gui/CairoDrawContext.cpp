@@ -7,6 +7,7 @@
 #include "gui/CairoImage.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 CairoDrawContext::CairoDrawContext(cairo_surface_t* surface, const CPoint& origin) : cr_(cairo_create(surface))
@@ -152,6 +153,67 @@ private:
 
 } // namespace
 
+namespace {
+
+// An image with an alpha channel but no pixel that is not opaque (the
+// background) is kept without one. Cairo then copies it instead of blending
+// it, and, drawn on an X server, keeps no record for it per display
+// connection for as long as the image lives (it does for an image with
+// alpha, and every editor window has a connection of its own). Takes over
+// `surface`; the pixels stay the same.
+cairo_surface_t* withoutUnusedAlpha(cairo_surface_t* surface)
+{
+    if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32)
+        return surface;
+    cairo_surface_flush(surface);
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t pixel;
+            std::memcpy(&pixel, data + y * stride + 4 * x, sizeof pixel);
+            if ((pixel >> 24) != 0xff)
+                return surface;
+        }
+    cairo_surface_t* opaque = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    if (cairo_surface_status(opaque) != CAIRO_STATUS_SUCCESS || cairo_image_surface_get_stride(opaque) != stride) {
+        cairo_surface_destroy(opaque);
+        return surface;
+    }
+    // The same 32-bit words: RGB24 only ignores the top byte.
+    cairo_surface_flush(opaque);
+    std::memcpy(cairo_image_surface_get_data(opaque), data,
+                static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
+    cairo_surface_mark_dirty(opaque);
+    cairo_surface_destroy(surface);
+    return opaque;
+}
+
+} // namespace
+
+std::unique_ptr<PlatformImage> CairoImage::share() const
+{
+    // A surface of its own (cairo and pixman keep per-surface state while
+    // drawing from it) over the same pixels, holding a reference to the
+    // surface that owns them.
+    static const cairo_user_data_key_t kPixelsOwner{};
+    cairo_surface_t* view = cairo_image_surface_create_for_data(
+        cairo_image_surface_get_data(surface_), cairo_image_surface_get_format(surface_), width(), height(),
+        cairo_image_surface_get_stride(surface_));
+    cairo_surface_t* owner = cairo_surface_reference(surface_);
+    if (cairo_surface_status(view) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_set_user_data(view, &kPixelsOwner, owner, [](void* surface) {
+            cairo_surface_destroy(static_cast<cairo_surface_t*>(surface));
+        }) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(owner);
+        cairo_surface_destroy(view);
+        return nullptr;
+    }
+    return std::make_unique<CairoImage>(view);
+}
+
 std::unique_ptr<PlatformImage> PlatformImage::decodePNG(const unsigned char* data, std::size_t size)
 {
     if (!data || size == 0)
@@ -162,7 +224,7 @@ std::unique_ptr<PlatformImage> PlatformImage::decodePNG(const unsigned char* dat
         cairo_surface_destroy(surface);
         return nullptr;
     }
-    return std::make_unique<CairoImage>(surface);
+    return std::make_unique<CairoImage>(withoutUnusedAlpha(surface));
 }
 
 std::unique_ptr<COffscreenContext> COffscreenContext::create(int width, int height)

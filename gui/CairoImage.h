@@ -17,6 +17,7 @@ public:
 
     int width() const override { return cairo_image_surface_get_width(surface_); }
     int height() const override { return cairo_image_surface_get_height(surface_); }
+    std::unique_ptr<PlatformImage> share() const override;
     cairo_surface_t* surface() const { return surface_; }
 
 private:

@@ -15,7 +15,9 @@ class CDrawContext;
 class PlatformWindowListener {
 public:
     virtual ~PlatformWindowListener() = default;
-    virtual void platformMouseDown(const CPoint& where, CButtonState buttons) = 0;
+    // time: when the press happened, in milliseconds of the window system's
+    // own event clock (only the difference between two presses counts).
+    virtual void platformMouseDown(const CPoint& where, CButtonState buttons, std::uint32_t time) = 0;
     virtual void platformMouseUp(const CPoint& where, CButtonState buttons) = 0;
     virtual void platformMouseMoved(const CPoint& where, CButtonState buttons) = 0;
     virtual void platformMouseExited() = 0;

@@ -153,6 +153,12 @@ public:
             backBuffer_ = XCreatePixmap(display_, window_, static_cast<unsigned>(width_),
                                         static_cast<unsigned>(height_), static_cast<unsigned>(info.depth));
             gc_ = XCreateGC(display_, window_, 0, nullptr);
+            // The server fills what becomes visible from the back buffer by
+            // itself, so the window shows the editor as soon as it is mapped,
+            // however long the host takes to call idle. (Drawing into the
+            // buffer afterwards may or may not reach that fill; every redraw
+            // copies to the window anyway.)
+            XSetWindowBackgroundPixmap(display_, window_, backBuffer_);
             XSync(display_, False);
             ok = !takeError(display_);
         }
@@ -171,11 +177,24 @@ public:
 
     void pump() override
     {
+        // In the order they happened. Of a run of moves only the last
+        // position matters, but a move is never merged across any other
+        // event: a press, its drag and its release that arrive in one batch
+        // must reach the controls as they were made.
         while (XPending(display_)) {
             XEvent event;
             XNextEvent(display_, &event);
             if (event.xany.window != window_)
                 continue;
+            if (event.type == MotionNotify) {
+                XEvent next;
+                while (XEventsQueued(display_, QueuedAfterReading) > 0) {
+                    XPeekEvent(display_, &next);
+                    if (next.type != MotionNotify || next.xany.window != window_)
+                        break;
+                    XNextEvent(display_, &event);
+                }
+            }
             handle(event);
         }
     }
@@ -211,7 +230,10 @@ private:
             if (b.button == Button4 || b.button == Button5) {
                 listener_->platformMouseWheel(where, b.button == Button4 ? 1.0f : -1.0f, modifiers(b.state));
             } else if (int flag = buttonFlag(b.button)) {
-                listener_->platformMouseDown(where, CButtonState(modifiers(b.state).flags | flag));
+                // The server's timestamp: a press handled late still counts
+                // from when it was made.
+                listener_->platformMouseDown(where, CButtonState(modifiers(b.state).flags | flag),
+                                             static_cast<std::uint32_t>(b.time));
             }
             break;
         }
@@ -222,9 +244,6 @@ private:
             break;
         }
         case MotionNotify: {
-            // Only the latest position matters; skip the queued ones.
-            while (XCheckTypedWindowEvent(display_, window_, MotionNotify, &event)) {
-            }
             const XMotionEvent& m = event.xmotion;
             listener_->platformMouseMoved(toFrame(m.x, m.y), modifiers(m.state));
             break;

@@ -3,6 +3,9 @@
 // plug-in scanner sees it.
 
 #include "host/AudioFileSink.h"
+#ifdef TARVEL_HOST_AUDITION
+#include "host/AuditionCommand.h"
+#endif
 #ifdef TARVEL_HOST_EDITOR
 #include "host/EditorCommand.h"
 #endif
@@ -412,8 +415,15 @@ int main(int argc, char** argv)
         if (command == "editor")
             return runEditorCommand(argc - 2, argv + 2);
 #endif
+#ifdef TARVEL_HOST_AUDITION
+        if (command == "audition")
+            return runAuditionCommand(argc - 2, argv + 2);
+#endif
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
+#ifdef TARVEL_HOST_AUDITION
+            std::fputs(auditionUsage(), stdout);
+#endif
             return 0;
         }
         throw UsageError(command.empty() ? "no command given" : "unknown command \"" + command + "\"");

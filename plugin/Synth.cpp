@@ -7,6 +7,7 @@
 #include "dsp/Redux.h"
 #include "dsp/WaveTable.h"
 
+#include <algorithm>
 #include <cstring>
 
 Synth::Synth(audioMasterCallback host, EditorFactory makeEditor)
@@ -160,17 +161,26 @@ bool Synth::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
 
 void Synth::appendBendPoint(int index, float value)
 {
-    const BendPoint point{bendClock_.load(std::memory_order_relaxed), value};
+    std::unique_lock<std::recursive_mutex> lock(storeMutex_, std::defer_lock);
     if (std::this_thread::get_id() == audioThread_.load(std::memory_order_relaxed)) {
         // A host automating on its audio thread must not wait for the editor:
         // if another writer holds the store this instant, the point is lost.
-        std::unique_lock<std::recursive_mutex> lock(storeMutex_, std::try_to_lock);
-        if (lock.owns_lock())
-            current_.load()->params[index].bend.append(point, reclaimer_);
-        return;
+        if (!lock.try_lock())
+            return;
+    } else {
+        lock.lock();
     }
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    current_.load()->params[index].bend.append(point, reclaimer_);
+    BendList& bend = current_.load()->params[static_cast<std::size_t>(index)].bend;
+    // A gesture's audition note reaches the audio thread at its next block,
+    // and when no key is held its note-on restarts the clock there: until
+    // then the motion is at the start of the note. Whatever else the threads
+    // do meanwhile (a key released before the note lands, voices falling
+    // silent), a point is never stamped before the one recorded last.
+    float time = audition_.pending() && heldNotes_.empty() ? 0.0f : bendClock_.load(std::memory_order_relaxed);
+    const BendList::View recorded = bend.view();
+    if (recorded.count > 0)
+        time = std::max(time, recorded.at(recorded.count - 1).time);
+    bend.append(BendPoint{time, value}, reclaimer_);
 }
 
 bool Synth::hasBend(int index)
@@ -202,14 +212,10 @@ void Synth::beginParameterGesture(int index)
     std::lock_guard<std::recursive_mutex> lock(storeMutex_);
     if (validIndex(index))
         current_.load()->params[index].bend.clear();
-    if (bendArmed_.load()) {
-        // The audition note starts on the audio thread at its next block. When
-        // no note is held that note-on restarts the bend clock; restart it now
-        // as well so that points recorded before that block count from zero.
-        if (heldNotes_.empty())
-            bendClock_.store(0.0f, std::memory_order_relaxed);
-        gestureNotes_.push({static_cast<uint8_t>(auditionNote_.load()), 60});
-    }
+    // The audition note starts on the audio thread at its next block; the
+    // points recorded before then are stamped accordingly (appendBendPoint).
+    if (bendArmed_.load() && gestureNotes_.push({static_cast<uint8_t>(auditionNote_.load()), 60}))
+        audition_.queue();
 }
 
 void Synth::endParameterGesture(int)

@@ -6,6 +6,7 @@
 #include "dsp/Module.h"
 #include "dsp/Summer.h"
 #include "dsp/Voice.h"
+#include "plugin/AuditionNote.h"
 #include "plugin/NoteQueue.h"
 #include "plugin/NoteSet.h"
 #include "plugin/Program.h"
@@ -96,6 +97,9 @@ public:
     Program& currentProgram() { return *current_.load(); }
     std::vector<BendPoint> bendPoints(int index);
     const Vorn::WaveTable& waveTable() const { return *waveTable_; }
+    // Blocks rendered so far (wrapping): the editor tells from it whether
+    // audio runs, that is whether the live values move at all.
+    uint32_t renderedBlocks() const { return renderedBlocks_.load(std::memory_order_relaxed); }
 
 private:
     friend class SynthChunks;
@@ -107,6 +111,10 @@ private:
     void resetBendPlayback();
     void resetCursors(Program& program);
     void playQueuedNotes();
+    // Voice allocation; returns the voice that took the note.
+    int startNote(int note, int velocity);
+    void startAudition(int note, int velocity);
+    void stopAudition();
 
     // Serialises the writers of the store (host and editor threads). The
     // audio thread never takes it.
@@ -133,10 +141,12 @@ private:
 
     NoteSet heldNotes_;
     NoteQueue gestureNotes_;
+    AuditionNote audition_;
     std::atomic<uint8_t> auditionNote_{60};
     std::atomic<bool> bendArmed_{false};
     std::atomic<float> bendClock_{0.0f};
     std::atomic<std::thread::id> audioThread_{};
+    std::atomic<uint32_t> renderedBlocks_{0};
 
     uint32_t randomState_ = 1;
 };

@@ -90,9 +90,9 @@ void Synth::playQueuedNotes()
 {
     gestureNotes_.drain([this](NoteQueue::Command command) {
         if (command.velocity != 0)
-            noteOn(command.note, command.velocity);
+            startAudition(command.note, command.velocity);
         else
-            noteOff(command.note);
+            stopAudition();
     });
 }
 
@@ -157,6 +157,7 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
     }
     if (sampleFrames > 0)
         std::memcpy(outputs[1], outputs[0], sizeof(float) * static_cast<std::size_t>(sampleFrames));
+    renderedBlocks_.fetch_add(1, std::memory_order_relaxed);
     reclaimer_.leave();
 }
 

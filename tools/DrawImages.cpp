@@ -6,10 +6,15 @@
 #include "EditorLayout.h"
 
 #include <cairo.h>
+#include <png.h>
 
 #include <cmath>
+#include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,11 +40,58 @@ void roundedRect(cairo_t* cr, double x, double y, double w, double h, double r)
     cairo_close_path(cr);
 }
 
+// Writes the surface as an 8-bit RGBA PNG. Cairo's own writer drops the
+// alpha channel of an image that happens to be opaque everywhere, such as
+// the background; the editor's images are RGBA one and all.
+bool writeRGBA(cairo_surface_t* surface, const std::string& path)
+{
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<unsigned char> rows(static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            // Cairo keeps premultiplied 0xAARRGGBB words; PNG wants straight alpha.
+            std::uint32_t pixel;
+            std::memcpy(&pixel, data + y * stride + 4 * x, 4);
+            const unsigned alpha = pixel >> 24;
+            unsigned char* out = &rows[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                        static_cast<std::size_t>(x)) * 4];
+            for (int c = 0; c < 3; ++c) {
+                const unsigned value = (pixel >> (16 - 8 * c)) & 0xff;
+                out[c] = static_cast<unsigned char>(alpha == 0 ? 0 : (value * 255 + alpha / 2) / alpha);
+            }
+            out[3] = static_cast<unsigned char>(alpha);
+        }
+
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = png && info;
+    if (ok && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                     PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < height; ++y)
+            png_write_row(png, &rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4]);
+        png_write_end(png, nullptr);
+    } else {
+        ok = false;
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    return std::fclose(file) == 0 && ok;
+}
+
 bool save(cairo_surface_t* surface, const std::string& folder, const char* name)
 {
     std::string path = folder + "/" + name;
     cairo_surface_flush(surface);
-    bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS && writeRGBA(surface, path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.c_str());
     cairo_surface_destroy(surface);
     return ok;

@@ -42,4 +42,6 @@ public:
     virtual void noTail(bool state = true) { setFlag(effFlagsNoSoundInStop, state); }
     virtual void wantEvents(VstInt32 filter = 1);
     virtual VstTimeInfo* getTimeInfo(VstInt32 filter);
+    // Asks the host to read the parameters and program names again.
+    virtual bool updateDisplay() { return callHost(audioMasterUpdateDisplay) != 0; }
 };

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -37,26 +38,33 @@ constexpr int kBlock = 512;
 constexpr int kRuns = 9;
 
 struct Setting {
-    const char* name; // full parameter name
+    std::string name; // full parameter name
     float value;
 };
 
-// "heavy": both oscillators with a position, ring modulation, drive, the
-// filter and the pitch modulated by both LFOs and the envelope, all four
-// effects wet, and releases long enough that stolen voices still sound.
-const std::vector<Setting> kHeavy = {
-    {"Osc1Position", 0.3f},   {"Osc2Position", 0.6f},   {"Osc2Coarse", 0.75f},  {"Osc1Wave", 0.375f},
-    {"MixerRingMod", 0.4f},   {"MixerBalance", 0.3f},   {"SaturatorDrive", 0.5f},
-    {"FilterCutoff", 0.5f},   {"FilterResonance", 0.5f},
-    {"AmpEnvAttack", 0.05f},  {"AmpEnvRelease", 0.3f},
-    {"ModEnvAttack", 0.2f},   {"ModEnvDecay", 0.3f},    {"ModEnvSustain", 0.4f}, {"ModEnvRelease", 0.3f},
-    {"LFO1Speed", 0.3f},      {"LFO2Speed", 0.2f},      {"LFO2Wave", 0.25f},
-    {"ModL1Cutoff", 0.5f},    {"ModL2Pitch", 0.1f},     {"ModL2Position", 0.4f},
-    {"ModMCutoff", 0.5f},     {"ModMPitch", 0.05f},
-    {"DigiCrush", 0.3f},      {"DigiRate", 0.05f},
-    {"PhaserWet", 0.5f},      {"ChorusWet", 0.5f},      {"ChorusFeedback", 0.3f},
-    {"DelayWet", 0.3f},
-};
+// "heavy": the patch of bench/heavy-patch.txt (NAME=VALUE lines), which
+// the render comparisons play too.
+std::vector<Setting> loadPatch(const char* path)
+{
+    std::ifstream file(path);
+    if (!file)
+        throw std::runtime_error(std::string("cannot read ") + path);
+    std::vector<Setting> settings;
+    std::string line;
+    while (std::getline(file, line)) {
+        const std::size_t equals = line.find('=');
+        if (line.empty() || line[0] == '#' || equals == std::string::npos)
+            continue;
+        settings.push_back({line.substr(0, equals), std::stof(line.substr(equals + 1))});
+    }
+    return settings;
+}
+
+const std::vector<Setting>& heavy()
+{
+    static const std::vector<Setting> patch = loadPatch(BENCH_HEAVY_PATCH_PATH);
+    return patch;
+}
 
 struct TimedEvent {
     int64_t frame;
@@ -227,7 +235,7 @@ Scenario steadyNote()
 {
     return {"steadyNote", static_cast<double>(kWindow) / kRate,
             [](Session& session) {
-                session.apply(kHeavy);
+                session.apply(heavy());
                 session.note(57, true);
                 session.silence(kRate);
             },
@@ -238,7 +246,7 @@ Scenario releaseTail()
 {
     return {"releaseTail", static_cast<double>(kWindow) / kRate,
             [](Session& session) {
-                session.apply(kHeavy);
+                session.apply(heavy());
                 session.note(57, true);
                 session.silence(kRate);
                 session.note(57, false);
@@ -259,9 +267,9 @@ enum ScenarioIndex { kLightSong, kHeavySong, kSilent, kSilentHeavyEffects, kStea
 const std::vector<double>& fastest()
 {
     static const std::vector<double> best = [] {
-        const Scenario scenarios[kScenarios] = {wholeSong("light", &kLight), wholeSong("heavy", &kHeavy),
+        const Scenario scenarios[kScenarios] = {wholeSong("light", &kLight), wholeSong("heavy", &heavy()),
                                                 silentAfter("silent", &kLight),
-                                                silentAfter("silentHeavyEffects", &kHeavy), steadyNote(),
+                                                silentAfter("silentHeavyEffects", &heavy()), steadyNote(),
                                                 releaseTail()};
         std::vector<double> times(kScenarios, std::numeric_limits<double>::infinity());
         for (int run = 0; run < kRuns; ++run) {

@@ -3,6 +3,7 @@
 // histories caught up each time); and the voice summer. Nanoseconds per
 // sample in the per_sample column.
 
+#include "dsp/InstructionSet.h"
 #include "dsp/Saturator.h"
 #include "dsp/Summer.h"
 #include "dsp/TanhShaper.h"
@@ -81,16 +82,21 @@ void BM_SummerSixVoices(benchmark::State& state)
     perSample(state);
 }
 
-// The shaper's kernels over one oversampled sub-block (64 samples); the
+// The shaper over one oversampled sub-block (64 samples) at each level; the
 // per_sample column is per oversampled sample.
-void shaper(benchmark::State& state, TanhShaper::Kernel kernel)
+void shaper(benchmark::State& state, InstructionSet level)
 {
+    if (!ScopedInstructionSet::available(level)) {
+        state.SkipWithError("this processor lacks the level");
+        return;
+    }
+    const ScopedInstructionSet scope(level);
     float in[64], work[64];
     for (int i = 0; i < 64; ++i)
         in[i] = 0.9f * std::sin(0.37f * static_cast<float>(i));
     for (auto _ : state) {
         std::copy(in, in + 64, work);
-        TanhShaper::apply(work, 64, 16.0f, kernel);
+        TanhShaper::apply(work, 64, 16.0f);
         benchmark::DoNotOptimize(work);
         benchmark::ClobberMemory();
     }
@@ -98,9 +104,9 @@ void shaper(benchmark::State& state, TanhShaper::Kernel kernel)
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_ShaperSse2(benchmark::State& state) { shaper(state, TanhShaper::Kernel::Sse2); }
-void BM_ShaperAvx2(benchmark::State& state) { shaper(state, TanhShaper::Kernel::Avx2); }
-void BM_ShaperAvx512(benchmark::State& state) { shaper(state, TanhShaper::Kernel::Avx512); }
+void BM_ShaperSse2(benchmark::State& state) { shaper(state, InstructionSet::Sse2); }
+void BM_ShaperAvx2(benchmark::State& state) { shaper(state, InstructionSet::Avx2); }
+void BM_ShaperAvx512(benchmark::State& state) { shaper(state, InstructionSet::Avx512); }
 
 } // namespace
 

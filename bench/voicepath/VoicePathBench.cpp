@@ -3,6 +3,7 @@
 // straightforward rendering of the same arithmetic before timing.
 
 #include "dsp/Amplifier.h"
+#include "dsp/InstructionSet.h"
 #include "dsp/Mixer.h"
 #include "dsp/ModMatrix.h"
 #include "dsp/SVFilter.h"
@@ -192,10 +193,9 @@ struct PlainPath {
 };
 
 // Renders a second of audio both ways; returns the largest difference.
-double deviation(TanhShaper::Kernel kernel)
+double deviation()
 {
     Voice voice;
-    voice.saturator.shaperKernel = kernel;
     PlainPath plain(voice);
     double worst = 0.0;
     float out[kSubBlock];
@@ -261,9 +261,10 @@ void BM_Amplifier(benchmark::State& state)
     run(state, v, [&] { v.amplifier.process(kSampleRate, kSubBlock); });
 }
 
-void voicePath(benchmark::State& state, TanhShaper::Kernel kernel)
+void voicePath(benchmark::State& state, InstructionSet level)
 {
-    const double worst = deviation(kernel);
+    const ScopedInstructionSet scope(level);
+    const double worst = deviation();
     state.counters["max_diff"] = worst;
     if (worst > 1e-6) {
         std::fprintf(stderr, "largest difference %g\n", worst);
@@ -271,7 +272,6 @@ void voicePath(benchmark::State& state, TanhShaper::Kernel kernel)
         return;
     }
     Voice v;
-    v.saturator.shaperKernel = kernel;
     run(state, v, [&] {
         v.sources(kSubBlock);
         v.path(kSubBlock);
@@ -283,13 +283,13 @@ void voicePath(benchmark::State& state, TanhShaper::Kernel kernel)
 // envelopes, LFOs and oscillators (BM_VoiceSourcesOnly) are included.
 void BM_VoicePath(benchmark::State& state)
 {
-    voicePath(state, TanhShaper::widest());
+    voicePath(state, widestInstructionSet());
 }
 
-// The same with the library's tanh in the shaper.
-void BM_VoicePathLibraryTanh(benchmark::State& state)
+// The same with the plain forms only: no vector kernel.
+void BM_VoicePathPlain(benchmark::State& state)
 {
-    voicePath(state, TanhShaper::Kernel::Library);
+    voicePath(state, InstructionSet::Scalar);
 }
 
 void BM_VoiceSourcesOnly(benchmark::State& state)
@@ -338,16 +338,15 @@ void BM_ShapeVectorTanh(benchmark::State& state)
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// The saturator's two resamplers in the phase-by-phase forms it uses.
 void BM_Resamplers(benchmark::State& state)
 {
-    FirResampler up, down;
-    up.setup(kOversampleFir, 32, 4);
-    down.setup(kOversampleFir, 32, 4);
+    FirResampler up(kOversampleFir), down(kOversampleFir);
     const std::vector<float> in = wave(41, 0.7, 0.0, 0.3);
     float work[64], out[kSubBlock];
     for (auto _ : state) {
-        up.upsample(kSubBlock, in.data(), work);
-        down.downsample(kSubBlock, work, out);
+        up.upsamplePlanar(kSubBlock, in.data(), work);
+        down.downsamplePlanar(kSubBlock, work, out);
         benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();
     }
@@ -366,7 +365,7 @@ BENCHMARK(BM_Saturator);
 BENCHMARK(BM_SVFilter);
 BENCHMARK(BM_Amplifier);
 BENCHMARK(BM_VoicePath);
-BENCHMARK(BM_VoicePathLibraryTanh);
+BENCHMARK(BM_VoicePathPlain);
 BENCHMARK(BM_VoiceSourcesOnly);
 
 BENCHMARK_MAIN();

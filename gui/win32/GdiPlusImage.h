@@ -59,14 +59,28 @@ private:
 
 class GdiPlusImage : public PlatformImage {
 public:
-    GdiPlusImage(int width, int height) : buffer_(width, height) {}
-    int width() const override { return buffer_.width(); }
-    int height() const override { return buffer_.height(); }
-    PixelBuffer& buffer() { return buffer_; }
-    const PixelBuffer& buffer() const { return buffer_; }
+    GdiPlusImage(int width, int height) : buffer_(std::make_shared<PixelBuffer>(width, height)) {}
+    int width() const override { return buffer_->width(); }
+    int height() const override { return buffer_->height(); }
+    std::unique_ptr<PlatformImage> share() const override
+    {
+        // A GDI+ bitmap of its own (GDI+ refuses to draw from one bitmap on
+        // two threads at once) over the same pixels, which it keeps alive.
+        return std::unique_ptr<PlatformImage>(new GdiPlusImage(owner_ ? owner_ : buffer_));
+    }
+    PixelBuffer& buffer() { return *buffer_; }
+    const PixelBuffer& buffer() const { return *buffer_; }
 
 private:
-    PixelBuffer buffer_;
+    explicit GdiPlusImage(const std::shared_ptr<const PixelBuffer>& owner)
+        : owner_(owner), buffer_(std::make_shared<PixelBuffer>(owner->width(), owner->height(), owner->pixels()))
+    {
+    }
+
+    // The buffer that owns the pixels when they are another image's; empty
+    // when they are this image's own.
+    std::shared_ptr<const PixelBuffer> owner_;
+    std::shared_ptr<PixelBuffer> buffer_;
 };
 
 class GdiPlusDrawContext : public CDrawContext {

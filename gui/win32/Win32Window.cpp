@@ -57,6 +57,7 @@ struct Event {
     CButtonState buttons;
     float distance;
     CRect area;
+    DWORD time; // presses: when the message was posted
 };
 
 class Win32Window : public PlatformWindow {
@@ -131,7 +132,9 @@ public:
         events.swap(events_);
         for (const Event& e : events) {
             switch (e.kind) {
-            case Event::Down: listener_->platformMouseDown(e.where, e.buttons); break;
+            case Event::Down:
+                listener_->platformMouseDown(e.where, e.buttons, static_cast<std::uint32_t>(e.time));
+                break;
             case Event::Up: listener_->platformMouseUp(e.where, e.buttons); break;
             case Event::Moved: listener_->platformMouseMoved(e.where, e.buttons); break;
             case Event::Exited: listener_->platformMouseExited(); break;
@@ -205,7 +208,7 @@ private:
     void push(Event::Kind kind, CPoint where = CPoint(0, 0), CButtonState buttons = CButtonState(),
               float distance = 0.0f, CRect area = CRect())
     {
-        events_.push_back(Event{kind, where, buttons, distance, area});
+        events_.push_back(Event{kind, where, buttons, distance, area, 0});
     }
 
     void pressed(HWND window, LPARAM lParam, WPARAM wParam, int button)
@@ -215,6 +218,9 @@ private:
         if (GetCapture() != window)
             SetCapture(window);
         push(Event::Down, toFrame(lParam), CButtonState(modifiers(wParam).flags | button));
+        // The message's own time: a press handled late still counts from
+        // when it was made.
+        events_.back().time = static_cast<DWORD>(GetMessageTime());
     }
 
     void released(LPARAM lParam, WPARAM wParam, int button)
@@ -249,7 +255,7 @@ private:
             // Only the latest position matters; replace a queued move.
             CPoint where = toFrame(lParam);
             if (!events_.empty() && events_.back().kind == Event::Moved)
-                events_.back() = Event{Event::Moved, where, modifiers(wParam), 0.0f, CRect()};
+                events_.back() = Event{Event::Moved, where, modifiers(wParam), 0.0f, CRect(), 0};
             else
                 push(Event::Moved, where, modifiers(wParam));
             return 0;

@@ -13,13 +13,43 @@
 
 namespace FactoryBank {
 
-// The programs the bank is meant to hold, in slot order.
-inline const std::vector<std::string>& names()
+// One line of the sheet that the bank's generator writes beside it: what
+// the program is, by when it must have fallen silent and how far its
+// loudness may stray from the bank's median.
+struct SheetEntry {
+    int slot = 0;
+    std::string name, category;
+    double releaseSeconds = 0.0;
+    double luLow = 0.0, luHigh = 0.0; // window around the median, in LU
+    std::string summary;
+};
+
+inline std::vector<SheetEntry> sheet()
 {
-    static const std::vector<std::string> list = {"Soft Keys",  "Swell Pad", "Round Bass", "Saw Lead",
-                                                  "Glass Pluck", "Tine Piano", "Gate Arp",  "Ring Bell",
-                                                  "Chip Crush", "Wah Clav"};
-    return list;
+    std::vector<SheetEntry> entries;
+    std::ifstream in(FACTORY_SHEET_PATH);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string> fields;
+        std::size_t at = 0;
+        for (std::size_t tab; (tab = line.find('\t', at)) != std::string::npos; at = tab + 1)
+            fields.push_back(line.substr(at, tab - at));
+        fields.push_back(line.substr(at));
+        if (fields.size() != 7)
+            continue; // the tests count the entries
+        SheetEntry e;
+        e.slot = std::stoi(fields[0]);
+        e.name = fields[1];
+        e.category = fields[2];
+        e.releaseSeconds = std::stod(fields[3]);
+        e.luLow = std::stod(fields[4]);
+        e.luHigh = std::stod(fields[5]);
+        e.summary = fields[6];
+        entries.push_back(e);
+    }
+    return entries;
 }
 
 inline std::vector<uint8_t> readFile(const std::string& path)

@@ -90,7 +90,7 @@ TEST_F(EditorFixture, TheBendButtonTogglesArmingOnEachClick)
     EXPECT_TRUE(editor->getBendButton()->isAnimating());
 }
 
-TEST_F(EditorFixture, SyncTogglesShowTheLiveValueAndClicksSendTheOtherState)
+TEST_F(EditorFixture, TogglesShowOnFromHalfWayAndClicksSendTheOtherState)
 {
     const int sync1 = index("LFO1Sync");
     const int sync2 = index("LFO2Sync");
@@ -118,19 +118,26 @@ TEST_F(EditorFixture, SyncTogglesShowTheLiveValueAndClicksSendTheOtherState)
     EXPECT_EQ(EditorHost::automated(sync1).back(), 0.0f);
     EXPECT_EQ(synth->getParameter(sync1), 0.0f);
 
-    // The reset toggles show what they were opened with and clicked to.
-    synth->setParameter(reset1, 1.0f);
-    render(64);
-    idle();
-    EXPECT_EQ(editor->getLfo1ResetButton()->getValue(), 0.0f);
+    // The reset toggles follow the host like the sync toggles, and show on
+    // wherever the LFO counts them as on.
+    for (float value : {0.7f, 0.49f, 0.5f, 1.0f, 0.0f}) {
+        synth->setParameter(reset1, value);
+        render(64);
+        idle();
+        EXPECT_EQ(editor->getLfo1ResetButton()->getValue(), value >= 0.5f ? 1.0f : 0.0f) << value;
+    }
+    synth->setParameter(reset1, 0.7f);
     dispatch(effEditClose);
     open();
     EXPECT_EQ(editor->getLfo1ResetButton()->getValue(), 1.0f);
+    click(editor->getLfo1ResetButton());
+    EXPECT_EQ(synth->getParameter(reset1), 0.0f) << "one click turns an on toggle off";
 }
 
 TEST_F(EditorFixture, HostAutomationMovesAKnobAtTheIdlePassAfterTheAudioThreadTookIt)
 {
     open();
+    render(16); // audio runs
     idle();
     ParameterKnob* k = knob("ChorusWet");
     const float before = k->getValue();
@@ -147,6 +154,46 @@ TEST_F(EditorFixture, HostAutomationMovesAKnobAtTheIdlePassAfterTheAudioThreadTo
     render(16);
     idle();
     EXPECT_EQ(k->getValue(), 1.0f);
+}
+
+TEST_F(EditorFixture, OnceAudioStopsEditsStayPutAndShowTheStoredValues)
+{
+    open();
+    ParameterKnob* k = knob("FilterResonance");
+    const int tag = k->getTag();
+    CMovieButton* sync = editor->getDelaySyncButton();
+    render(64);
+    idle();
+    // The host switches the plug-in off: no more blocks.
+    EditorClock::now += SynthEditor::kAudioStoppedMs;
+    drag(k, 40);
+    click(sync);
+    synth->setParameter(index("LFO2Reset"), 0.7f); // the host, meanwhile
+    for (int pass = 0; pass < 10; ++pass) {
+        EditorClock::now += 33;
+        idle();
+        EXPECT_FLOAT_EQ(k->getValue(), synth->getParameter(tag)) << pass;
+        EXPECT_EQ(sync->getValue(), 1.0f) << pass;
+        EXPECT_EQ(editor->getLfo2ResetButton()->getValue(), 1.0f) << pass;
+    }
+    EXPECT_FLOAT_EQ(synth->getParameter(tag), 0.3f);
+    EXPECT_NE(synth->liveValue(tag), 0.3f) << "the live value stood still";
+
+    // Audio again: the controls follow the live values, which a bend moves
+    // away from the stored one while a note sounds. Long host blocks do not
+    // make them flicker back to the stored values between blocks.
+    synth->armBend();
+    synth->setParameter(tag, 0.6f);
+    synth->setParameter(tag, 0.8f);
+    synth->disarmBend();
+    synth->noteOn(60, 100);
+    render(4096);
+    for (int pass = 0; pass < 6; ++pass) {
+        EditorClock::now += 33;
+        idle();
+        EXPECT_FLOAT_EQ(k->getValue(), 0.6f) << pass;
+    }
+    EXPECT_FLOAT_EQ(synth->getParameter(tag), 0.8f);
 }
 
 TEST_F(EditorFixture, DiceAndInitChangeTheKnobs)

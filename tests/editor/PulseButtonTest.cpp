@@ -148,6 +148,29 @@ TEST_F(PulseButtonTest, OnlyRealChangesRestartTheRing)
     EXPECT_EQ(listener.changes, 0) << "the program's own changes reach no listener";
 }
 
+TEST_F(PulseButtonTest, TheRingStartsAgainAtTheBeginAndTheEndOfAnEdit)
+{
+    frame->mouseDown(CPoint(60, 60), kLButton); // switches on
+    EXPECT_TRUE(button->isAnimating());
+    advance(300, 16);
+    EXPECT_GT(button->getPhase(), 0.1f);
+    frame->mouseUp(CPoint(60, 60), kLButton); // the end of the click's edit
+    EXPECT_EQ(button->getPhase(), 0.0f);
+    EXPECT_TRUE(button->isAnimating());
+    EXPECT_EQ(button->getBackground(), hot);
+    EditorClock::now += 750;
+    frame->idle();
+    EXPECT_EQ(button->currentFrame(), 64) << "timed from the release";
+
+    button->beginEdit();
+    EXPECT_EQ(button->getPhase(), 0.0f);
+    advance(100, 16);
+    button->endEdit();
+    EXPECT_EQ(button->getPhase(), 0.0f);
+    EXPECT_EQ(button->getValue(), 1.0f);
+    EXPECT_EQ(listener.changes, 1);
+}
+
 TEST_F(PulseButtonTest, ReleasingTheFrameWhileOnStopsTheTimer)
 {
     button->setValue(1.0f);

@@ -79,7 +79,7 @@ TEST_F(KnobTest, DragFollowsThePointerEvenWhenTheValueIsResetMidway)
     frame.mouseUp(CPoint(20, -20), kLButton);
 }
 
-TEST_F(KnobTest, OnlyTheLeftButtonDragsAndTheWheelChangesWithoutAnEdit)
+TEST_F(KnobTest, OnlyTheLeftButtonDragsAndEachWheelStepIsAnEditOfItsOwn)
 {
     auto* knob = new CAnimKnob(CRect(10, 10, 40, 40), &listener, 0, strip);
     frame.addView(knob);
@@ -91,9 +91,18 @@ TEST_F(KnobTest, OnlyTheLeftButtonDragsAndTheWheelChangesWithoutAnEdit)
 
     frame.mouseWheel(CPoint(20, 20), 2.0f, 0);
     EXPECT_FLOAT_EQ(knob->getValue(), 2 * CAnimKnob::kWheelStep);
-    EXPECT_EQ(listener.kinds(), "change");
+    EXPECT_EQ(listener.kinds(), "begin change end");
+    EXPECT_FALSE(knob->isEditing());
     frame.mouseWheel(CPoint(100, 100), 2.0f, 0); // not over the knob
-    EXPECT_EQ(listener.events.size(), 1u);
+    EXPECT_EQ(listener.events.size(), 3u);
+
+    // During a drag the pointer owns the value: the wheel neither moves it
+    // nor opens a second edit inside the first.
+    frame.mouseDown(CPoint(20, 20), kLButton);
+    frame.mouseWheel(CPoint(20, 20), 5.0f, 0);
+    frame.mouseUp(CPoint(20, 20), kLButton);
+    EXPECT_FLOAT_EQ(knob->getValue(), 2 * CAnimKnob::kWheelStep);
+    EXPECT_EQ(listener.kinds(), "begin change end begin end");
 }
 
 TEST_F(KnobTest, FilmStripFrameIsFloorOfValueTimesFramesMinusOne)

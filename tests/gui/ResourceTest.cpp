@@ -27,6 +27,13 @@ TEST(EmbeddedImageTest, EveryEditorImageHasItsSizeAndFrameCount)
         {"Init.png", 30, 30, 30, 1},
     };
     EXPECT_EQ(embeddedResourceCount(), 9);
+    // Every one stored as 8-bit RGBA: the header's bit depth and colour type.
+    for (int i = 0; i < embeddedResourceCount(); ++i) {
+        const EmbeddedResource& resource = embeddedResource(i);
+        ASSERT_GT(resource.size, 26u) << resource.name;
+        EXPECT_EQ(resource.data[24], 8) << resource.name;
+        EXPECT_EQ(resource.data[25], 6) << resource.name;
+    }
     for (const auto& image : images) {
         CBitmap* bitmap = new CBitmap(image.name);
         EXPECT_TRUE(bitmap->isLoaded()) << image.name;

@@ -1,11 +1,16 @@
-// Voices rendered together (modules that run their peers side by side)
-// must give every voice exactly what it gets rendered alone.
+// Voices rendered together (modules that run their peers side by side, in
+// the vector lanes of each level) must give every voice exactly what it gets
+// rendered alone.
 
 #include "dsp/SVFilter.h"
-#include "dsp/SVFilterLanes.h"
 #include "dsp/Voice.h"
 
+#if defined(VORN_X86_KERNELS)
+#include "dsp/x86/SVFilterLanes.h"
+#endif
+
 #include "FeedModule.h"
+#include "Levels.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +67,9 @@ bool sameBits(const float* a, const float* b, int n) { return std::memcmp(a, b, 
 
 } // namespace
 
-TEST(VoiceGroups, FiltersSideBySideMatchEachAloneInEveryMode)
+using VoiceGroups = AtLevel;
+
+TEST_P(VoiceGroups, FiltersSideBySideMatchEachAloneInEveryMode)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> signal(-1.5f, 1.5f);
@@ -108,7 +115,7 @@ TEST(VoiceGroups, FiltersSideBySideMatchEachAloneInEveryMode)
     }
 }
 
-TEST(VoiceGroups, NonFiniteInputRestartsOnlyItsOwnLane)
+TEST_P(VoiceGroups, NonFiniteInputRestartsOnlyItsOwnLane)
 {
     Twins t;
     for (int v = 0; v < Twins::kVoices; ++v)
@@ -134,7 +141,7 @@ TEST(VoiceGroups, NonFiniteInputRestartsOnlyItsOwnLane)
 
 // Voices of a source, a filter and another module: rendering them together
 // gives each the output and age it gets alone, whichever voices sound.
-TEST(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
+TEST_P(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
 {
     constexpr int kVoices = 6;
     Effect effect;
@@ -173,43 +180,13 @@ TEST(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
     EXPECT_GT(voices[0]->age, 0);
 }
 
-// The filter lanes at every vector width the processor offers: the same
-// bits, lane by lane, in every mode and for odd counts.
-TEST(VoiceGroups, FilterLanesAgreeAtEveryWidth)
-{
-    std::mt19937 random(11);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    for (int mode = 0; mode < SVFilter::kModeCount; ++mode) {
-        SVFilterLanes lanes[3];
-        for (int lane = 0; lane < SVFilterLanes::kLanes; ++lane) {
-            const double f = 0.9 * unit(random);
-            lanes[0].f[lane] = f;
-            lanes[0].m[lane] = 0.02 + 1.9 * unit(random);
-            lanes[0].low[lane] = unit(random) - 0.5;
-            lanes[0].band[lane] = unit(random) - 0.5;
-        }
-        lanes[2] = lanes[1] = lanes[0];
-        const SVFilterLanes::Kernel kernels[3] = {SVFilterLanes::Kernel::Baseline, SVFilterLanes::Kernel::Avx2,
-                                                  SVFilterLanes::Kernel::Avx512};
-        for (int block = 0; block < 200; ++block) {
-            const int count = 1 + block % kSubBlock;
-            for (int j = 0; j < count; ++j)
-                for (int lane = 0; lane < SVFilterLanes::kLanes; ++lane)
-                    lanes[0].in[j][lane] = lanes[1].in[j][lane] = lanes[2].in[j][lane] = static_cast<float>(2.0 * unit(random) - 1.0);
-            for (int k = 0; k < 3; ++k)
-                lanes[k].run(mode, count, kernels[k]);
-            for (int k = 1; k < 3; ++k) {
-                ASSERT_EQ(std::memcmp(lanes[0].out, lanes[k].out, sizeof(float) * SVFilterLanes::kLanes * count), 0)
-                    << mode << " " << block;
-                ASSERT_EQ(std::memcmp(lanes[0].low, lanes[k].low, sizeof lanes[0].low), 0);
-                ASSERT_EQ(std::memcmp(lanes[0].band, lanes[k].band, sizeof lanes[0].band), 0);
-                ASSERT_EQ(std::memcmp(lanes[0].lastBand1, lanes[k].lastBand1, sizeof lanes[0].lastBand1), 0);
-            }
-        }
-    }
-}
+AT_LEVELS(VoiceGroups, InstructionSet::Sse2, InstructionSet::Avx2, InstructionSet::Avx512);
 
-TEST(VoiceGroups, LaneBuffersTransposeExactlyForAnyCountAndLaneNumber)
+#if defined(VORN_X86_KERNELS)
+// The lanes' buffers in and out, element by element and in vector registers.
+using LaneBuffers = AtLevel;
+
+TEST_P(LaneBuffers, TransposeExactlyForAnyCountAndLaneNumber)
 {
     float buffers[SVFilterLanes::kLanes][kSubBlock];
     for (int v = 0; v < SVFilterLanes::kLanes; ++v)
@@ -224,7 +201,7 @@ TEST(VoiceGroups, LaneBuffersTransposeExactlyForAnyCountAndLaneNumber)
             for (auto& row : lanes.in)
                 for (float& x : row)
                     x = -1.0f;
-            lanes.loadInputs(inputs, used, count);
+            lanes.loadInputs(inputs, used, count, GetParam());
             for (int j = 0; j < count; ++j)
                 for (int v = 0; v < SVFilterLanes::kLanes; ++v)
                     ASSERT_EQ(lanes.in[j][v], v < used ? buffers[v][j] : 0.0f) << count << " " << used;
@@ -239,7 +216,7 @@ TEST(VoiceGroups, LaneBuffersTransposeExactlyForAnyCountAndLaneNumber)
                 for (float& x : written[v])
                     x = -1.0f;
             }
-            lanes.storeOutputs(outputs, used, count);
+            lanes.storeOutputs(outputs, used, count, GetParam());
             for (int v = 0; v < SVFilterLanes::kLanes; ++v)
                 for (int j = 0; j < kSubBlock; ++j)
                     ASSERT_EQ(written[v][j], v < used && j < count ? lanes.out[j][v] : -1.0f)
@@ -247,3 +224,6 @@ TEST(VoiceGroups, LaneBuffersTransposeExactlyForAnyCountAndLaneNumber)
         }
     }
 }
+
+AT_LEVELS(LaneBuffers, InstructionSet::Sse2, InstructionSet::Avx2);
+#endif

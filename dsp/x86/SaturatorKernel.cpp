@@ -1,21 +1,23 @@
-#include "dsp/SaturatorKernel.h"
+// The saturator's oversampled path for one whole sub-block in vector
+// registers from end to end: up-sampling by four, the tanh shaper and
+// down-sampling. Run as three passes through memory, each pass reloads what
+// the one before had just stored, at widths and offsets that the processor
+// cannot forward from its store buffer, and waits for it; held in
+// registers, the samples never leave. The results are those of the three
+// passes (FirResampler::upsamplePlanar, TanhShaper::apply,
+// FirResampler::downsamplePlanar) to the bit.
 
-#include "dsp/CpuFeatures.h"
-#include "dsp/HalfLoads.h"
-#include "dsp/FirResampler.h"
-#include "dsp/PlanarTerms.h"
-#include "dsp/TanhLanes.h"
+#include "dsp/x86/HalfLoads.h"
+#include "dsp/x86/Kernels.h"
+#include "dsp/x86/TanhLanes.h"
+
+#include <immintrin.h>
 
 #include <utility>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define VORN_SATURATOR_KERNEL 1
-#endif
-
 namespace Vorn {
+namespace X86 {
 
-#if defined(VORN_SATURATOR_KERNEL)
 namespace {
 
 using namespace PlanarTerms;
@@ -71,7 +73,7 @@ __attribute__((target("avx2"), always_inline)) inline void run(const float* c, f
                                                                          float gain, float* out)
 {
     using Float = TanhMath::Lanes<8>::Float;
-    constexpr int kVectors = SaturatorKernel::kLength / 8;
+    constexpr int kVectors = kSaturatorBlock / 8;
 
     // Up-sampling: x[-8..-1] from the history, then the block.
     const __m256 x[kVectors + 1] = {_mm256_loadu_ps(upHistory), loadHalves(in), loadHalves(in + 8)};
@@ -164,37 +166,15 @@ __attribute__((target("avx2,avx512f,avx512vl"))) void runAvx512(const float* c, 
 }
 
 } // namespace
-#endif
 
-bool SaturatorKernel::process(FirResampler& up, FirResampler& down, const float* in, float gain, float* out)
+void saturateSubBlock(const float* coefficients, float* upHistory, float* downHistory, const float* in, float gain,
+                      float* out, InstructionSet level)
 {
-    return process(up, down, in, gain, out, Kernel::Avx512);
-}
-
-bool SaturatorKernel::process(FirResampler& up, FirResampler& down, const float* in, float gain, float* out,
-                              Kernel kernel)
-{
-#if defined(VORN_SATURATOR_KERNEL)
-    if (!cpuHasAvx2() || up.coefficients() != down.coefficients())
-        return false;
-    float* upHistory = up.orderedHistory();
-    float* downHistory = down.orderedHistory();
-    if (upHistory == nullptr || downHistory == nullptr)
-        return false;
-    if (kernel == Kernel::Avx512 && cpuHasAvx512Vl())
-        runAvx512(up.coefficients(), upHistory, downHistory, in, gain, out);
+    if (level >= InstructionSet::Avx512)
+        runAvx512(coefficients, upHistory, downHistory, in, gain, out);
     else
-        runAvx2(up.coefficients(), upHistory, downHistory, in, gain, out);
-    return true;
-#else
-    (void)kernel;
-    (void)up;
-    (void)down;
-    (void)in;
-    (void)gain;
-    (void)out;
-    return false;
-#endif
+        runAvx2(coefficients, upHistory, downHistory, in, gain, out);
 }
 
+} // namespace X86
 } // namespace Vorn

@@ -1,13 +1,10 @@
-#include "dsp/SVFilterLanes.h"
+#include "dsp/x86/SVFilterLanes.h"
 
-#include "dsp/CpuFeatures.h"
-#include "dsp/HalfLoads.h"
 #include "dsp/SVFilter.h"
 #include "dsp/SVFilterLoop.h"
+#include "dsp/x86/HalfLoads.h"
 
-#if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#endif
 
 namespace Vorn {
 
@@ -45,7 +42,6 @@ void runBase(SVFilterLanes& s, int count)
     runLanes<Selected>(s, count);
 }
 
-#if defined(__x86_64__) || defined(__i386__)
 template <int Selected>
 __attribute__((target("avx2"))) void runAvx2(SVFilterLanes& s, int count)
 {
@@ -62,42 +58,31 @@ __attribute__((target("avx512f"))) void runAvx512(SVFilterLanes& s, int count)
     runLanes<Selected>(s, count);
 }
 #pragma GCC diagnostic pop
-#endif
 
 template <int Selected>
-void runKernel(SVFilterLanes& s, int count, SVFilterLanes::Kernel kernel)
+void runAt(SVFilterLanes& s, int count, InstructionSet level)
 {
-#if defined(__x86_64__) || defined(__i386__)
-    if (kernel == SVFilterLanes::Kernel::Avx512 && cpuHasAvx512())
+    if (level >= InstructionSet::Avx512)
         return runAvx512<Selected>(s, count);
-    if (kernel != SVFilterLanes::Kernel::Baseline && cpuHasAvx2())
+    if (level >= InstructionSet::Avx2)
         return runAvx2<Selected>(s, count);
-#else
-    (void)kernel;
-#endif
     runBase<Selected>(s, count);
 }
 
 } // namespace
 
-void SVFilterLanes::run(int mode, int count)
-{
-    run(mode, count, Kernel::Avx512);
-}
-
-void SVFilterLanes::run(int mode, int count, Kernel kernel)
+void SVFilterLanes::run(int mode, int count, InstructionSet level)
 {
     switch (mode) {
-    case SVFilter::LowPass: runKernel<SVFilter::LowPass>(*this, count, kernel); break;
-    case SVFilter::HighPass: runKernel<SVFilter::HighPass>(*this, count, kernel); break;
-    case SVFilter::BandPass: runKernel<SVFilter::BandPass>(*this, count, kernel); break;
-    default: runKernel<SVFilter::BandReject>(*this, count, kernel); break;
+    case SVFilter::LowPass: runAt<SVFilter::LowPass>(*this, count, level); break;
+    case SVFilter::HighPass: runAt<SVFilter::HighPass>(*this, count, level); break;
+    case SVFilter::BandPass: runAt<SVFilter::BandPass>(*this, count, level); break;
+    default: runAt<SVFilter::BandReject>(*this, count, level); break;
     }
 }
 
 namespace {
 
-#if defined(__x86_64__) || defined(__i386__)
 // Rows r[0..8) of eight floats become columns: r[k] ends up holding
 // element k of every former row.
 __attribute__((target("avx"), always_inline)) inline void transpose8(__m256* r)
@@ -151,32 +136,27 @@ __attribute__((target("avx"))) void storeWhole(const float (*out)[SVFilterLanes:
             _mm256_storeu_ps(buffers[v] + half, r[v]);
     }
 }
-#endif
 
 } // namespace
 
-void SVFilterLanes::loadInputs(const float* const* buffers, int lanes, int count)
+void SVFilterLanes::loadInputs(const float* const* buffers, int lanes, int count, InstructionSet level)
 {
     static_assert(kLanes == 8 && kSubBlock % 8 == 0, "whole 8 x 8 tiles");
-#if defined(__x86_64__) || defined(__i386__)
-    if (count == kSubBlock && cpuHasAvx2()) {
+    if (count == kSubBlock && level >= InstructionSet::Avx2) {
         loadWhole(in, buffers, lanes);
         return;
     }
-#endif
     for (int v = 0; v < kLanes; ++v)
         for (int j = 0; j < count; ++j)
             in[j][v] = v < lanes ? buffers[v][j] : 0.0f;
 }
 
-void SVFilterLanes::storeOutputs(float* const* buffers, int lanes, int count) const
+void SVFilterLanes::storeOutputs(float* const* buffers, int lanes, int count, InstructionSet level) const
 {
-#if defined(__x86_64__) || defined(__i386__)
-    if (count == kSubBlock && cpuHasAvx2()) {
+    if (count == kSubBlock && level >= InstructionSet::Avx2) {
         storeWhole(out, buffers, lanes);
         return;
     }
-#endif
     for (int v = 0; v < lanes; ++v)
         for (int j = 0; j < count; ++j)
             buffers[v][j] = out[j][v];

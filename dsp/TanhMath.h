@@ -1,6 +1,6 @@
 #pragma once
-// The arithmetic of the saturator's tanh, shared by the shaper's block forms
-// and the saturator's whole-sub-block kernel.
+// The arithmetic of the saturator's tanh: its constants and the plain form
+// of one lane, which the vector forms in dsp/x86/TanhLanes.h mirror.
 
 #include <cstdint>
 #include <cstring>
@@ -26,7 +26,7 @@ namespace Vorn {
 // Estrin's scheme, whose chain of dependent operations is half as long as
 // Horner's: a block is only 64 samples, so the latency of one lane shows.
 //
-// Every form below, the scalar one included, performs the same float
+// Every form, this plain one and the vector ones, performs the same float
 // operations in the same order: no fused multiply-add, no approximate
 // reciprocal, no library call. So a result does not depend on the processor,
 // the compiler's library or where a block was split. NaN stays NaN (the clamp
@@ -110,58 +110,6 @@ inline float tanhLane(float y)
 
     const float t = a < kSplit ? small : large;
     return fromBits(toBits(t) | sign);
-}
-
-// The vector forms: tanhLane's operations on N lanes at once, written once
-// with the compiler's vector types and compiled for each instruction set.
-// Lane vectors travel by reference only (those wider than the baseline have
-// no place in its calling convention).
-
-template <int N>
-struct Lanes {
-    typedef float Float __attribute__((vector_size(N * sizeof(float))));
-    typedef std::uint32_t Bits __attribute__((vector_size(N * sizeof(float))));
-};
-
-template <int N>
-[[gnu::always_inline]] inline void tanhLanes(typename Lanes<N>::Float& y)
-{
-    using Float = typename Lanes<N>::Float;
-    using Bits = typename Lanes<N>::Bits;
-    const Float zero = {};
-    const Bits bits = __builtin_bit_cast(Bits, y);
-    const Bits sign = bits & kSignBit;
-    Float a = __builtin_bit_cast(Float, bits & ~kSignBit);
-    const Float limit = zero + kLimit;
-    a = limit < a ? limit : a;
-
-    const Float w = a * kTwoLog2e;
-    const Float shifted = w + kRoundingMagic;
-    const Float k = shifted - kRoundingMagic;
-    const Float f = w - k;
-    const Float f2 = f * f;
-    const Float f4 = f2 * f2;
-    const Float e12 = kE1 + kE2 * f;
-    const Float e34 = kE3 + kE4 * f;
-    const Float e56 = kE5 + kE6 * f;
-    const Float q = (e12 + e34 * f2) + e56 * f4;
-    const Float e = kE0 + f * q;
-    const Bits kField = __builtin_bit_cast(Bits, shifted) << 23;
-    const Float down = __builtin_bit_cast(Float, kExponentOne - kField);
-    const Float twiceDown = __builtin_bit_cast(Float, kExponentTwo - kField);
-    const Float large = 1.0f - twiceDown / (e + down);
-
-    const Float s = a * a;
-    Float p = zero + kP4;
-    p = p * s + kP3;
-    p = p * s + kP2;
-    p = p * s + kP1;
-    p = p * s + kP0;
-    const Float small = a + (a * s) * p;
-
-    const Float split = zero + kSplit;
-    const Float t = a < split ? small : large;
-    y = __builtin_bit_cast(Float, __builtin_bit_cast(Bits, t) | sign);
 }
 
 } // namespace TanhMath

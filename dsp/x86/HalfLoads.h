@@ -3,7 +3,6 @@
 // eight spanning two such stores cannot be forwarded from them and waits
 // until they reach the cache; each half loaded alone is forwarded.
 
-#if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
 namespace Vorn {
@@ -14,4 +13,3 @@ __attribute__((target("avx"), always_inline)) inline __m256 loadHalves(const flo
 }
 
 } // namespace Vorn
-#endif

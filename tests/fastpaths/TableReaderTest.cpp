@@ -1,7 +1,10 @@
-// The oscillators' table loops: both encodings against the one-sample
-// formula, to the bit, over wrapping phases, large steps and odd counts.
+// The oscillators' table loops: the plain form and the wider encodings
+// against the one-sample formula, to the bit, over wrapping phases, large
+// steps and odd counts.
 
 #include "dsp/TableReader.h"
+
+#include "Levels.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +24,9 @@ float plainReading(const std::vector<float>& T, const PhaseAccumulator& acc)
 
 } // namespace
 
-TEST(TableReader, BothKernelsGiveTheOneSampleFormula)
+using TableReaders = AtLevel;
+
+TEST_P(TableReaders, GiveTheOneSampleFormula)
 {
     std::mt19937 random(5);
     std::vector<float> T(1024); // level of 1024 (10 bits); 7 bits reads its first 128
@@ -46,13 +51,14 @@ TEST(TableReader, BothKernelsGiveTheOneSampleFormula)
                 const float y2 = T[shifted.index()] * (1.0f - frac) + frac * T[(shifted.phase + shifted.indexStep) >> shifted.shift];
                 difference[j] = single[j] - y2;
             }
-            for (auto kernel : {TableReader::Kernel::Baseline, TableReader::Kernel::Avx2}) {
-                float out[16];
-                ASSERT_EQ(TableReader::read(T.data(), acc, increment, count, out, kernel), walk.phase);
-                ASSERT_EQ(std::memcmp(out, single, sizeof(float) * count), 0) << bits << " " << round;
-                ASSERT_EQ(TableReader::readDifference(T.data(), acc, increment, offset, count, out, kernel), walk.phase);
-                ASSERT_EQ(std::memcmp(out, difference, sizeof(float) * count), 0) << bits << " " << round;
-            }
+            const std::size_t bytes = sizeof(float) * static_cast<std::size_t>(count);
+            float out[16];
+            ASSERT_EQ(TableReader::read(T.data(), acc, increment, count, out), walk.phase);
+            ASSERT_EQ(std::memcmp(out, single, bytes), 0) << bits << " " << round;
+            ASSERT_EQ(TableReader::readDifference(T.data(), acc, increment, offset, count, out), walk.phase);
+            ASSERT_EQ(std::memcmp(out, difference, bytes), 0) << bits << " " << round;
         }
     }
 }
+
+AT_LEVELS(TableReaders, InstructionSet::Scalar, InstructionSet::Avx2);

@@ -5,6 +5,7 @@
 // exactly the operations of SVFilter's single-voice loop, in the same order,
 // so every voice gets the same bits it would have got alone.
 
+#include "dsp/InstructionSet.h"
 #include "dsp/Module.h"
 
 namespace Vorn {
@@ -23,21 +24,18 @@ struct SVFilterLanes {
     // Each lane's band output of the first pass of its last sample.
     alignas(64) double lastBand1[kLanes];
 
-    // Runs `count` samples in response `mode` (SVFilter::Mode) on all lanes,
-    // with the widest vectors the processor has, or with a chosen width (one
-    // the processor lacks falls back to a narrower one). Every width gives
-    // the same bits.
-    enum class Kernel { Baseline, Avx2, Avx512 };
-    void run(int mode, int count);
-    void run(int mode, int count, Kernel kernel);
+    // Runs `count` samples in response `mode` (SVFilter::Mode) on all lanes
+    // in the vectors of `level` (SSE2 or wider). Every level gives the same
+    // bits.
+    void run(int mode, int count, InstructionSet level);
 
     // Fills in[0..count) from one buffer per lane, and writes out[0..count)
     // back to one buffer per lane: sample j of lane v's buffer is
     // in[j][v] / out[j][v]. Only the first `lanes` lanes have buffers; the
-    // other lanes' inputs become 0. Whole sub-blocks are transposed in
-    // vector registers where the processor has them.
-    void loadInputs(const float* const* buffers, int lanes, int count);
-    void storeOutputs(float* const* buffers, int lanes, int count) const;
+    // other lanes' inputs become 0. From AVX2 on, whole sub-blocks are
+    // transposed in vector registers.
+    void loadInputs(const float* const* buffers, int lanes, int count, InstructionSet level);
+    void storeOutputs(float* const* buffers, int lanes, int count, InstructionSet level) const;
 };
 
 } // namespace Vorn
