@@ -24,7 +24,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 # The threaded tests that run under ThreadSanitizer; the soak's storm runs
 # a minute there.
-TSAN_TARGETS = synth_tests instances_tests soak_tests
+TSAN_TARGETS = synth_tests programs_tests instances_tests soak_tests
 TSAN_TESTS = ^(Concurrency|Instances|Soak)\.
 
 .PHONY: all deps build test test-asan test-tsan demo clean

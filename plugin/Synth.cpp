@@ -16,14 +16,8 @@ Synth::Synth(audioMasterCallback host, EditorFactory makeEditor)
     buildGraph();
     cEffect.numParams = numParams = parameterCount();
 
-    programs_.reserve(kProgramCount);
-    for (int p = 0; p < kProgramCount; ++p) {
-        auto program = std::make_unique<Program>(parameterCount());
-        for (int i = 0; i < parameterCount(); ++i)
-            program->params[i].value.store(parameter(i).value, std::memory_order_relaxed);
-        programs_.push_back(std::move(program));
-    }
-    current_.store(programs_[0].get());
+    store_ = std::make_unique<ProgramStore>(*this);
+    recorder_ = std::make_unique<BendRecorder>(*store_);
 
     if (host) {
         programsAreChunks();
@@ -45,7 +39,7 @@ Synth::~Synth()
     delete editor;
     editor = nullptr;
     // Voices (each deleting its modules), then the global chain, then the
-    // shared table, then the store.
+    // shared table, then the recorder and the store.
     voices_.clear();
     chorus_.reset();
     delay_.reset();
@@ -53,7 +47,8 @@ Synth::~Synth()
     digi_.reset();
     summer_.reset();
     waveTable_.reset();
-    programs_.clear();
+    recorder_.reset();
+    store_.reset();
 }
 
 VstInt32 Synth::canDo(char* text)
@@ -71,16 +66,16 @@ void Synth::setParameter(VstInt32 index, float value)
 {
     if (!validIndex(index))
         return;
-    if (bendArmed_.load())
-        appendBendPoint(index, value);
-    current_.load()->params[index].value.store(value, std::memory_order_relaxed);
+    if (recorder_->armed())
+        recorder_->record(index, value);
+    store_->setValue(index, value);
 }
 
 float Synth::getParameter(VstInt32 index)
 {
     if (!validIndex(index))
         return 0.0f;
-    return current_.load()->params[index].value.load(std::memory_order_relaxed);
+    return store_->value(index);
 }
 
 void Synth::getParameterName(VstInt32 index, char* text)
@@ -131,107 +126,74 @@ void Synth::setProgram(VstInt32 program)
     if (program < 0 || program >= kProgramCount)
         return;
     curProgram = program;
-    current_.store(programs_[static_cast<std::size_t>(program)].get());
+    store_->select(program);
 }
 
 void Synth::setProgramName(char* name)
 {
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    current_.load()->setName(name);
+    store_->setName(name);
 }
 
 void Synth::getProgramName(char* name)
 {
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    std::memcpy(name, current_.load()->name, kVstMaxProgNameLen);
-    name[kVstMaxProgNameLen] = 0;
+    store_->copyName(name, kVstMaxProgNameLen);
 }
 
 bool Synth::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
 {
     if (index < 0 || index >= kProgramCount)
         return false;
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    std::memcpy(text, programs_[static_cast<std::size_t>(index)]->name, kVstMaxProgNameLen);
-    text[kVstMaxProgNameLen] = 0;
+    store_->copyName(index, text, kVstMaxProgNameLen);
     return true;
+}
+
+VstInt32 Synth::getChunk(void** data, bool isPreset)
+{
+    const std::vector<uint8_t>& bytes = store_->saveChunk(isPreset);
+    // The host's interface hands out a mutable pointer; hosts only read it.
+    *data = const_cast<uint8_t*>(bytes.data());
+    return static_cast<VstInt32>(bytes.size());
+}
+
+VstInt32 Synth::setChunk(void* data, VstInt32 byteSize, bool isPreset)
+{
+    if (byteSize > 0)
+        store_->loadChunk(data, static_cast<std::size_t>(byteSize), isPreset);
+    return 1;
 }
 
 // ---- Bends ----
 
-void Synth::appendBendPoint(int index, float value)
-{
-    std::unique_lock<std::recursive_mutex> lock(storeMutex_, std::defer_lock);
-    if (std::this_thread::get_id() == audioThread_.load(std::memory_order_relaxed)) {
-        // A host automating on its audio thread must not wait for the editor:
-        // if another writer holds the store this instant, the point is lost.
-        if (!lock.try_lock())
-            return;
-    } else {
-        lock.lock();
-    }
-    BendList& bend = current_.load()->params[static_cast<std::size_t>(index)].bend;
-    // A gesture's audition note reaches the audio thread at its next block,
-    // and when no key is held its note-on restarts the clock there: until
-    // then the motion is at the start of the note. Whatever else the threads
-    // do meanwhile (a key released before the note lands, voices falling
-    // silent), a point is never stamped before the one recorded last.
-    float time = audition_.pending() && heldNotes_.empty() ? 0.0f : bendClock_.load(std::memory_order_relaxed);
-    const BendList::View recorded = bend.view();
-    if (recorded.count > 0)
-        time = std::max(time, recorded.at(recorded.count - 1).time);
-    bend.append(BendPoint{time, value}, reclaimer_);
-}
-
 bool Synth::hasBend(int index)
 {
-    if (!validIndex(index))
-        return false;
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    return !current_.load()->params[index].bend.empty();
+    return store_->hasBend(index);
 }
 
 std::vector<BendPoint> Synth::bendPoints(int index)
 {
-    if (!validIndex(index))
-        return {};
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    return current_.load()->params[index].bend.points();
+    return store_->bendPoints(index);
 }
 
 void Synth::clearBends()
 {
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    Program& program = *current_.load();
-    for (int i = 0; i < program.paramCount; ++i)
-        program.params[i].bend.clear();
+    store_->clearBends();
 }
 
 void Synth::beginParameterGesture(int index)
 {
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    if (validIndex(index))
-        current_.load()->params[index].bend.clear();
-    // The audition note starts on the audio thread at its next block; the
-    // points recorded before then are stamped accordingly (appendBendPoint).
-    if (bendArmed_.load() && gestureNotes_.push({static_cast<uint8_t>(auditionNote_.load()), 60}))
-        audition_.queue();
+    recorder_->beginGesture(index);
 }
 
 void Synth::endParameterGesture(int)
 {
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    if (bendArmed_.load()) {
-        gestureNotes_.push({static_cast<uint8_t>(auditionNote_.load()), 0});
-        bendArmed_.store(false);
-    }
+    recorder_->endGesture();
 }
 
 // ---- Dice and Init ----
 
 void Synth::randomise()
 {
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
+    const ProgramStore::Lock held = store_->lock();
     clearBends();
     for (int i = 0; i < voiceParameterCount_; ++i) {
         const std::string& name = parameter(i).name;
@@ -246,7 +208,7 @@ void Synth::randomise()
 
 void Synth::initialise()
 {
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
+    const ProgramStore::Lock held = store_->lock();
     clearBends();
     for (int i = 0; i < parameterCount(); ++i)
         setParameter(i, parameter(i).defaultValue);

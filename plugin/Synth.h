@@ -1,22 +1,20 @@
 #pragma once
 // The plug-in object: at once the VST instrument the host talks to, the
 // receiver of note events and the container of all sound parameters. It
-// owns the voice graph, the global effects and the 32-program store.
+// owns the voice graph and the global effects, routes notes to the voices,
+// and hands program and bend requests to the ProgramStore and the
+// BendRecorder, whose headers say which thread may call what.
 
 #include "dsp/Module.h"
 #include "dsp/Summer.h"
 #include "dsp/Voice.h"
-#include "plugin/AuditionNote.h"
-#include "plugin/NoteQueue.h"
-#include "plugin/NoteSet.h"
-#include "plugin/Program.h"
+#include "plugin/BendRecorder.h"
+#include "plugin/ProgramStore.h"
 #include "vst/AudioEffectX.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace Vorn {
@@ -33,7 +31,7 @@ using EditorFactory = AEffEditor* (*)(Synth*);
 
 class Synth : public AudioEffectX, public Vorn::MIDIListener, public Vorn::Effect {
 public:
-    static constexpr int kProgramCount = 32;
+    static constexpr int kProgramCount = ProgramStore::kProgramCount;
     static constexpr int kVoiceCount = 6;
     static constexpr VstInt32 kUniqueId = ('z' << 24) | ('k' << 16) | ('v' << 8) | 'q';
 
@@ -76,9 +74,9 @@ public:
     // Bend recording, driven by the editor.
     void beginParameterGesture(int index);
     void endParameterGesture(int index);
-    void armBend() { bendArmed_.store(true); }
-    void disarmBend() { bendArmed_.store(false); }
-    bool isBendArmed() const { return bendArmed_.load(); }
+    void armBend() { recorder_->arm(); }
+    void disarmBend() { recorder_->disarm(); }
+    bool isBendArmed() const { return recorder_->armed(); }
     void clearBends();
 
     // The editor's Dice and Init buttons.
@@ -90,11 +88,11 @@ public:
     Vorn::Voice& voice(int i) { return *voices_[static_cast<std::size_t>(i)]; }
     bool voiceIdle(int i) const;
     int activeVoiceCount() const;
-    const NoteSet& heldNotes() const { return heldNotes_; }
-    int auditionNote() const { return auditionNote_.load(); }
-    float bendClock() const { return bendClock_.load(std::memory_order_relaxed); }
-    Program& program(int i) { return *programs_[static_cast<std::size_t>(i)]; }
-    Program& currentProgram() { return *current_.load(); }
+    const NoteSet& heldNotes() const { return recorder_->heldNotes(); }
+    int auditionNote() const { return recorder_->auditionNote(); }
+    float bendClock() const { return recorder_->clock(); }
+    Program& program(int i) { return store_->program(i); }
+    Program& currentProgram() { return store_->current(); }
     std::vector<BendPoint> bendPoints(int index);
     const Vorn::WaveTable& waveTable() const { return *waveTable_; }
     // Blocks rendered so far (wrapping): the editor tells from it whether
@@ -102,25 +100,12 @@ public:
     uint32_t renderedBlocks() const { return renderedBlocks_.load(std::memory_order_relaxed); }
 
 private:
-    friend class SynthChunks;
-
     void buildGraph();
     bool validIndex(VstInt32 index) const { return index >= 0 && index < parameterCount(); }
-    void appendBendPoint(int index, float value);
-    void updateLiveValues(int active, float dt);
-    void resetBendPlayback();
-    void resetCursors(Program& program);
     void playQueuedNotes();
     // Voice allocation; returns the voice that took the note.
     int startNote(int note, int velocity);
-    void startAudition(int note, int velocity);
-    void stopAudition();
     void silenceNonFinite(float* out, int count);
-
-    // Serialises the writers of the store (host and editor threads). The
-    // audio thread never takes it.
-    std::recursive_mutex storeMutex_;
-    BufferReclaimer reclaimer_;
 
     std::shared_ptr<const Vorn::WaveTable> waveTable_;
     std::unique_ptr<Vorn::Summer<Vorn::Voice>> summer_;
@@ -136,17 +121,11 @@ private:
     // every sub-block need not go through the parameter records.
     std::vector<float*> liveValues_;
 
-    std::vector<std::unique_ptr<Program>> programs_;
-    std::atomic<Program*> current_{nullptr};
-    std::vector<uint8_t> chunkBuffer_;
+    // Built once every parameter is registered. The recorder refers to the
+    // store, so it is destroyed first.
+    std::unique_ptr<ProgramStore> store_;
+    std::unique_ptr<BendRecorder> recorder_;
 
-    NoteSet heldNotes_;
-    NoteQueue gestureNotes_;
-    AuditionNote audition_;
-    std::atomic<uint8_t> auditionNote_{60};
-    std::atomic<bool> bendArmed_{false};
-    std::atomic<float> bendClock_{0.0f};
-    std::atomic<std::thread::id> audioThread_{};
     std::atomic<uint32_t> renderedBlocks_{0};
 
     uint32_t randomState_ = 1;

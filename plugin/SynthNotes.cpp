@@ -7,18 +7,12 @@
 
 void Synth::noteOn(int note, int velocity)
 {
-    audition_.noteStarted(note, startNote(note, velocity));
+    recorder_->noteStarted(note, startNote(note, velocity));
 }
 
 int Synth::startNote(int note, int velocity)
 {
-    if (!bendArmed_.load())
-        auditionNote_.store(static_cast<uint8_t>(note));
-    if (heldNotes_.empty()) {
-        bendClock_.store(0.0f, std::memory_order_relaxed);
-        resetCursors(*current_.load());
-    }
-    heldNotes_.insert(note);
+    recorder_->noteStarting(note);
 
     int candidate = 0;
     for (int v = 0; v < kVoiceCount; ++v) {
@@ -42,30 +36,7 @@ void Synth::noteOff(int note)
         if (!voiceIdle(v) && voice.note == note)
             voice.noteOff(note);
     }
-    heldNotes_.erase(note);
-    audition_.noteReleased(note);
-}
-
-// The audition note of a bend gesture, played from the editor's queue on the
-// audio thread. It is started like any note, but its end releases only the
-// voice it started, and takes its number out of the held-note set only if it
-// put it there: a key held on the same number keeps sounding.
-void Synth::startAudition(int note, int velocity)
-{
-    // A start without a stop in between would leave the first note hanging.
-    if (audition_.sounding())
-        stopAudition();
-    const bool held = heldNotes_.contains(note);
-    audition_.started(note, startNote(note, velocity), !held);
-}
-
-void Synth::stopAudition()
-{
-    const AuditionNote::Release release = audition_.stop();
-    if (release.voice >= 0 && !voiceIdle(release.voice))
-        voices_[static_cast<std::size_t>(release.voice)]->noteOff(release.note);
-    if (release.eraseHeld)
-        heldNotes_.erase(release.note);
+    recorder_->noteReleased(note);
 }
 
 // Hosts send all-notes-off in place of the note-offs they will never send
@@ -80,7 +51,7 @@ void Synth::allNotesOff()
         if (!voiceIdle(v))
             voice.noteOff(voice.note);
     }
-    heldNotes_.clear();
+    recorder_->allNotesReleased();
 }
 
 void Synth::controlChange(int controller, int value)

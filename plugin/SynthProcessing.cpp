@@ -64,7 +64,7 @@ private:
 
 VstInt32 Synth::processEvents(VstEvents* events)
 {
-    audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    recorder_->enterAudioThread();
     playQueuedNotes();
     for (VstInt32 i = 0; i < events->numEvents; ++i) {
         const VstEvent* event = events->events[i];
@@ -89,19 +89,20 @@ VstInt32 Synth::processEvents(VstEvents* events)
 
 void Synth::playQueuedNotes()
 {
-    gestureNotes_.drain([this](NoteQueue::Command command) {
-        if (command.velocity != 0)
-            startAudition(command.note, command.velocity);
-        else
-            stopAudition();
-    });
+    // A gesture's audition note is started like any note, and its end
+    // releases the voice it started, unless that voice went idle meanwhile.
+    recorder_->playGestureNotes([this](int note, int velocity) { return startNote(note, velocity); },
+                                [this](int voice, int note) {
+                                    if (!voiceIdle(voice))
+                                        voices_[static_cast<std::size_t>(voice)]->noteOff(note);
+                                });
 }
 
 void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
 {
     const FlushSubnormals flush;
-    audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
-    reclaimer_.enter();
+    recorder_->enterAudioThread();
+    store_->enterBlock();
     playQueuedNotes();
 
     if (VstTimeInfo* time = getTimeInfo(kVstPpqPosValid | kVstTempoValid)) {
@@ -129,7 +130,7 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
         } else {
             const int active = activeVoiceCount();
             const float dt = static_cast<float>(n) / static_cast<float>(sr);
-            updateLiveValues(active, dt);
+            recorder_->refreshLiveValues(liveValues_.data(), static_cast<int>(liveValues_.size()), active, dt);
             Vorn::Voice* sounding[kVoiceCount];
             int soundingCount = 0;
             for (int v = 0; v < kVoiceCount; ++v) {
@@ -150,10 +151,9 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
             Vorn::copySamples(left + pos, lastModule_->output, n);
             if (!Vorn::NonFiniteWatch::allFinite(left + pos, n))
                 silenceNonFinite(left + pos, n);
-            // updateLiveValues has already put every cursor back to 0 in
+            // refreshLiveValues has already put every cursor back to 0 in
             // this case (nothing while rendering reads them).
-            if (active == 0)
-                bendClock_.store(0.0f, std::memory_order_relaxed);
+            recorder_->subBlockRendered(active);
         }
         remaining -= n;
         pos += n;
@@ -161,7 +161,7 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
     if (sampleFrames > 0)
         std::memcpy(outputs[1], outputs[0], sizeof(float) * static_cast<std::size_t>(sampleFrames));
     renderedBlocks_.fetch_add(1, std::memory_order_relaxed);
-    reclaimer_.leave();
+    store_->leaveBlock();
 }
 
 void Synth::silenceNonFinite(float* out, int count)
@@ -200,56 +200,4 @@ int Synth::activeVoiceCount() const
     for (int v = 0; v < kVoiceCount; ++v)
         active += voiceIdle(v) ? 0 : 1;
     return active;
-}
-
-void Synth::updateLiveValues(int active, float dt)
-{
-    Program& program = *current_.load();
-    const float clock = bendClock_.load(std::memory_order_relaxed);
-    const int count = std::min(program.paramCount, static_cast<int>(liveValues_.size()));
-    // In locals: the stores below could be to anything as far as the
-    // compiler knows, and it would reload both arrays' addresses after each.
-    ProgramParam* const entries = program.params.get();
-    float* const* const lives = liveValues_.data();
-    for (int i = 0; i < count; ++i) {
-        ProgramParam& entry = entries[i];
-        float* live = lives[i];
-        // While nothing sounds every value comes from the program; the bend
-        // is not even looked at.
-        const BendList::View bend = active > 0 ? entry.bend.view() : BendList::View{nullptr, 0};
-        if (bend.count > 0) {
-            const int cursor = entry.cursor.load(std::memory_order_relaxed);
-            if (cursor >= 0 && cursor + 1 < bend.count && clock + dt > bend.at(cursor + 1).time) {
-                float value = bend.at(cursor).value;
-                __atomic_store(live, &value, __ATOMIC_RELAXED);
-                entry.cursor.store(cursor + 1, std::memory_order_relaxed);
-            }
-        } else {
-            float value = entry.value.load(std::memory_order_relaxed);
-            __atomic_store(live, &value, __ATOMIC_RELAXED);
-            // A sub-block that starts with every voice idle ends with the bend
-            // playback reset; the cursors are done here, in the same pass
-            // over the program, and only where one moved.
-            if (active == 0 && entry.cursor.load(std::memory_order_relaxed) != 0)
-                entry.cursor.store(0, std::memory_order_relaxed);
-        }
-    }
-    bendClock_.store(clock + dt, std::memory_order_relaxed);
-}
-
-void Synth::resetCursors(Program& program)
-{
-    // Runs after every silent sub-block, when the cursors are nearly always
-    // at 0 already: a store only where one moved.
-    for (int i = 0; i < program.paramCount; ++i) {
-        std::atomic<int>& cursor = program.params[i].cursor;
-        if (cursor.load(std::memory_order_relaxed) != 0)
-            cursor.store(0, std::memory_order_relaxed);
-    }
-}
-
-void Synth::resetBendPlayback()
-{
-    resetCursors(*current_.load());
-    bendClock_.store(0.0f, std::memory_order_relaxed);
 }

@@ -5,7 +5,9 @@
 // entry completely before it applies it, and stops at the first entry it
 // cannot read whole.
 
-#include "plugin/Synth.h"
+#include "plugin/ProgramStore.h"
+
+#include "dsp/Module.h"
 
 #include <cstring>
 #include <string>
@@ -88,18 +90,18 @@ private:
 
 } // namespace
 
-// Reads and writes program blocks for the Synth's store.
-class SynthChunks {
+// Reads and writes program blocks for the store.
+class ProgramChunks {
 public:
-    static void writeProgram(Synth& synth, const Program& program, ChunkWriter& out)
+    static void writeProgram(const ProgramStore& store, const Program& program, ChunkWriter& out)
     {
         out.bytes("vqps", 4);
         out.be32(kChunkVersion);
-        out.be32(static_cast<uint32_t>(synth.parameterCount()));
+        out.be32(static_cast<uint32_t>(store.parameterCount_));
         out.bytes(program.name, Program::kNameSize);
-        for (int i = 0; i < synth.parameterCount(); ++i) {
+        for (int i = 0; i < store.parameterCount_; ++i) {
             const ProgramParam& entry = program.params[i];
-            const std::string& name = synth.parameter(i).name;
+            const std::string& name = store.parameters_.parameter(i).name;
             const std::vector<BendPoint> points = entry.bend.points();
             out.be32(static_cast<uint32_t>(name.size()));
             out.be32(static_cast<uint32_t>(points.size()));
@@ -114,7 +116,7 @@ public:
 
     // Returns false when the block ended early; what was read whole before
     // that point has been applied.
-    static bool readProgram(Synth& synth, Program& program, ChunkReader& in)
+    static bool readProgram(ProgramStore& store, Program& program, ChunkReader& in)
     {
         uint32_t version = 0, count = 0;
         char name[Program::kNameSize];
@@ -135,7 +137,7 @@ public:
             in.skip(nameLength);
             if (!in.has(uint64_t(pointCount) * 8u))
                 return false;
-            const int index = synth.findParameter(parameterName.c_str());
+            const int index = store.parameters_.findParameter(parameterName.c_str());
             if (index < 0 || index >= program.paramCount) {
                 in.skip(uint64_t(pointCount) * 8u);
                 continue;
@@ -150,47 +152,45 @@ public:
             }
             ProgramParam& entry = program.params[index];
             entry.value.store(value, std::memory_order_relaxed);
-            entry.bend.assign(points, synth.reclaimer_);
+            entry.bend.assign(points, store.reclaimer_);
         }
         return true;
     }
 };
 
-VstInt32 Synth::getChunk(void** data, bool isPreset)
+const std::vector<uint8_t>& ProgramStore::saveChunk(bool isPreset)
 {
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
+    const Lock held = lock();
     std::vector<uint8_t> bytes;
     ChunkWriter out(bytes);
     if (isPreset) {
-        SynthChunks::writeProgram(*this, *current_.load(), out);
+        ProgramChunks::writeProgram(*this, current(), out);
     } else {
         out.bytes("vqbk", 4);
         out.be32(kChunkVersion);
         out.be32(kProgramCount);
         for (auto& program : programs_)
-            SynthChunks::writeProgram(*this, *program, out);
+            ProgramChunks::writeProgram(*this, *program, out);
     }
     chunkBuffer_ = std::move(bytes);
-    *data = chunkBuffer_.data();
-    return static_cast<VstInt32>(chunkBuffer_.size());
+    return chunkBuffer_;
 }
 
-VstInt32 Synth::setChunk(void* data, VstInt32 byteSize, bool isPreset)
+void ProgramStore::loadChunk(const void* data, std::size_t size, bool isPreset)
 {
-    if (data == nullptr || byteSize <= 0)
-        return 1;
-    std::lock_guard<std::recursive_mutex> lock(storeMutex_);
-    const std::vector<uint8_t> copy(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + byteSize);
+    if (data == nullptr || size == 0)
+        return;
+    const Lock held = lock();
+    const std::vector<uint8_t> copy(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
     ChunkReader in(copy.data(), copy.size());
     if (isPreset) {
-        SynthChunks::readProgram(*this, *current_.load(), in);
-        return 1;
+        ProgramChunks::readProgram(*this, current(), in);
+        return;
     }
     uint32_t version = 0, count = 0;
     if (!in.skip(4) || !in.be32(version) || !in.be32(count))
-        return 1;
+        return;
     for (uint32_t p = 0; p < count && p < static_cast<uint32_t>(kProgramCount); ++p)
-        if (!SynthChunks::readProgram(*this, *programs_[p], in))
+        if (!ProgramChunks::readProgram(*this, *programs_[p], in))
             break;
-    return 1;
 }
