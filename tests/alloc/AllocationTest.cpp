@@ -5,6 +5,7 @@
 #include "CountingAllocator.h"
 #include "plugin/Synth.h"
 #include "support/TestHost.h"
+#include "tests/support/ChunkBuilder.h"
 #include "tests/support/NonFiniteSource.h"
 
 #include <gtest/gtest.h>
@@ -33,23 +34,13 @@ TEST(Allocation, BusyRenderingAllocatesNothing)
     for (auto [index, value] : patch)
         host.setParameter(index, value);
     // A bend on the cutoff from a chunk, so playback walks its points.
-    std::vector<uint8_t> chunk;
-    auto be = [&](uint32_t v) { for (int s = 24; s >= 0; s -= 8) chunk.push_back(uint8_t(v >> s)); };
-    auto f = [&](float v) { uint8_t b[4]; std::memcpy(b, &v, 4); chunk.insert(chunk.end(), b, b + 4); };
-    chunk.insert(chunk.end(), {'v', 'q', 'p', 's'});
-    be(1);
-    be(1);
-    chunk.insert(chunk.end(), 32, 0);
-    be(12);
-    be(50);
-    f(0.5f);
-    const char* name = "FilterCutoff";
-    chunk.insert(chunk.end(), name, name + 12);
-    for (int i = 0; i < 50; ++i) {
-        f(float(i) / 50.0f);
-        f(float(i) * 0.01f);
-    }
-    host.dispatch(effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data());
+    std::vector<BendPoint> points;
+    for (int i = 0; i < 50; ++i)
+        points.push_back({float(i) * 0.01f, float(i) / 50.0f});
+    ChunkBuilder chunk;
+    chunk.header("vqps", 1, "");
+    chunk.entry("FilterCutoff", 0.5f, points);
+    host.dispatch(effSetChunk, 1, static_cast<VstIntPtr>(chunk.out.size()), chunk.out.data());
 
     std::vector<float> left(4096), right(4096);
     float* outputs[2] = {left.data(), right.data()};

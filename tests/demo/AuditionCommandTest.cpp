@@ -3,6 +3,7 @@
 // between them, and a table of what it measured.
 
 #include "FactoryBank.h"
+#include "tests/support/ReadAudioFile.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -40,12 +41,9 @@ HostRun tarvelHost(const std::string& arguments)
 std::pair<long, float> frames(const std::string& path)
 {
     SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
+    const std::vector<float> samples = readAudioFile(path, &info);
+    if (info.channels == 0)
         return {-1, 0.0f};
-    std::vector<float> samples(std::size_t(info.frames) * std::size_t(info.channels));
-    sf_readf_float(file, samples.data(), info.frames);
-    sf_close(file);
     float peak = 0.0f;
     for (float v : samples)
         peak = std::max(peak, std::fabs(v));

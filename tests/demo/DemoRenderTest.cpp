@@ -5,6 +5,7 @@
 #include "FactoryBank.h"
 #include "host/MidiFile.h"
 #include "host/TempoMap.h"
+#include "tests/support/ReadAudioFile.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -33,12 +34,9 @@ Rendering renderDemo(const std::string& extra)
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     SF_INFO info{};
-    SNDFILE* file = sf_open(out.c_str(), SFM_READ, &info);
-    if (file == nullptr)
+    const std::vector<float> frames = readAudioFile(out, &info);
+    if (info.channels == 0)
         return r;
-    std::vector<float> frames(std::size_t(info.frames) * std::size_t(info.channels));
-    sf_readf_float(file, frames.data(), info.frames);
-    sf_close(file);
     std::remove(out.c_str());
     r.rate = info.samplerate;
     for (std::size_t i = 0; i + 1 < frames.size(); i += std::size_t(info.channels)) {

@@ -3,6 +3,7 @@
 // plug-in's own program chunks inside it.
 
 #include "host/FxContainer.h"
+#include "tests/support/ChunkBuilder.h"
 
 #include <cstdint>
 #include <cstring>
@@ -116,34 +117,15 @@ inline std::vector<Program> parseBank(const std::vector<uint8_t>& chunk)
 // A "vqps" block of `program`, written the way the plug-in writes one.
 inline std::vector<uint8_t> writeProgram(const Program& program)
 {
-    std::vector<uint8_t> out;
-    auto be = [&](uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8)
-            out.push_back(uint8_t(v >> s));
-    };
-    auto f = [&](float v) {
-        uint8_t bytes[4];
-        std::memcpy(bytes, &v, 4);
-        out.insert(out.end(), bytes, bytes + 4);
-    };
-    const std::string magic = "vqps";
-    out.insert(out.end(), magic.begin(), magic.end());
-    be(1);
-    be(uint32_t(program.entries.size()));
-    std::string name = program.name.substr(0, 32);
-    name.resize(32, '\0');
-    out.insert(out.end(), name.begin(), name.end());
+    ChunkBuilder chunk;
+    chunk.header("vqps", static_cast<uint32_t>(program.entries.size()), program.name);
     for (const Entry& e : program.entries) {
-        be(uint32_t(e.name.size()));
-        be(uint32_t(e.bend.size()));
-        f(e.value);
-        out.insert(out.end(), e.name.begin(), e.name.end());
-        for (const auto& point : e.bend) {
-            f(point.second);
-            f(point.first);
-        }
+        std::vector<BendPoint> points;
+        for (const auto& [time, value] : e.bend)
+            points.push_back({time, value});
+        chunk.entry(e.name, e.value, points);
     }
-    return out;
+    return chunk.out;
 }
 
 } // namespace FactoryBank

@@ -9,6 +9,7 @@
 #include "gui/CFrame.h"
 #include "gui/TickCount.h"
 #include "plugin/Synth.h"
+#include "tests/support/SynthRender.h"
 
 #include <gtest/gtest.h>
 
@@ -109,18 +110,7 @@ protected:
     }
 
     // Renders in the test thread, as the host's audio thread would.
-    std::vector<float> render(int frames, int block = 512)
-    {
-        std::vector<float> out;
-        std::vector<float> left(static_cast<std::size_t>(block)), right(static_cast<std::size_t>(block));
-        for (int done = 0; done < frames; done += block) {
-            const int n = std::min(block, frames - done);
-            float* outputs[2] = {left.data(), right.data()};
-            synth->processReplacing(nullptr, outputs, n);
-            out.insert(out.end(), left.begin(), left.begin() + n);
-        }
-        return out;
-    }
+    std::vector<float> render(int frames, int block = 512) { return renderSynth(*synth, frames, block); }
     static float peak(const std::vector<float>& samples)
     {
         float p = 0.0f;

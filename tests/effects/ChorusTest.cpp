@@ -1,7 +1,7 @@
 #include "dsp/Chorus.h"
 #include "dsp/WaveTable.h"
 
-#include "Feed.h"
+#include "EffectRig.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ struct ChorusRig {
     Chorus chorus{&effect, "Chorus", &feed, table.get()};
     ChorusRig()
     {
-        setParam(effect, "ChorusWet", 1.0f);
+        param(effect, "ChorusWet") = 1.0f;
     }
 };
 
@@ -74,11 +74,11 @@ TEST(Chorus, RegistersItsFourParametersInOrderWithDefaults)
 TEST(Chorus, DryIsIdenticalToInputAndLeavesTheLineUnwritten)
 {
     ChorusRig idle, fresh;
-    setParam(idle.effect, "ChorusWet", 0.0f);
+    param(idle.effect, "ChorusWet") = 0.0f;
     const std::vector<float> in = noise(10000, 4);
     EXPECT_EQ(run(idle.feed, idle.chorus, in), in);
-    setParam(idle.effect, "ChorusWet", 0.7f);
-    setParam(fresh.effect, "ChorusWet", 0.7f);
+    param(idle.effect, "ChorusWet") = 0.7f;
+    param(fresh.effect, "ChorusWet") = 0.7f;
     const std::vector<float> later = noise(3000, 8);
     const std::vector<float> a = run(idle.feed, idle.chorus, later);
     EXPECT_EQ(a, run(fresh.feed, fresh.chorus, later));
@@ -88,8 +88,8 @@ TEST(Chorus, DryIsIdenticalToInputAndLeavesTheLineUnwritten)
 TEST(Chorus, AtZeroDepthTheEchoTrailsBy881SamplesAt44k)
 {
     ChorusRig rig;
-    setParam(rig.effect, "ChorusDepth", 0.0f);
-    setParam(rig.effect, "ChorusFeedback", 0.5f);
+    param(rig.effect, "ChorusDepth") = 0.0f;
+    param(rig.effect, "ChorusFeedback") = 0.5f;
     const std::vector<float> out = run(rig.feed, rig.chorus, impulse(3000));
     for (std::size_t i = 0; i < out.size(); ++i) {
         const float want = i == 0 ? 1.0f : i == 881 ? 1.0f : i == 1762 ? 0.5f : i == 2643 ? 0.25f : 0.0f;
@@ -100,8 +100,8 @@ TEST(Chorus, AtZeroDepthTheEchoTrailsBy881SamplesAt44k)
 TEST(Chorus, ConstantInputSettlesAtTwiceItsLevelWhenFullyWet)
 {
     ChorusRig rig;
-    setParam(rig.effect, "ChorusRate", 1.0f);
-    setParam(rig.effect, "ChorusDepth", 1.0f);
+    param(rig.effect, "ChorusRate") = 1.0f;
+    param(rig.effect, "ChorusDepth") = 1.0f;
     const std::vector<float> out = run(rig.feed, rig.chorus, std::vector<float>(6000, 0.5f));
     EXPECT_EQ(out[0], 0.5f);
     for (std::size_t i = 2048; i < out.size(); ++i)
@@ -111,8 +111,8 @@ TEST(Chorus, ConstantInputSettlesAtTwiceItsLevelWhenFullyWet)
 TEST(Chorus, SweepAt44kStaysWithinTheLine)
 {
     ChorusRig rig;
-    setParam(rig.effect, "ChorusDepth", 1.0f);
-    setParam(rig.effect, "ChorusRate", 0.1f); // 1 Hz
+    param(rig.effect, "ChorusDepth") = 1.0f;
+    param(rig.effect, "ChorusRate") = 0.1f; // 1 Hz
     int shortest = 100000, longest = 0;
     for (const Echo& e : echoes(rig, 44100, 1200, 44100 * 2)) {
         shortest = std::min(shortest, e.lag);
@@ -126,8 +126,8 @@ TEST(Chorus, SweepAt44kStaysWithinTheLine)
 TEST(Chorus, At48kTheTopOfTheSweepFlattensAt1024Samples)
 {
     ChorusRig rig;
-    setParam(rig.effect, "ChorusDepth", 1.0f);
-    setParam(rig.effect, "ChorusRate", 0.1f);
+    param(rig.effect, "ChorusDepth") = 1.0f;
+    param(rig.effect, "ChorusRate") = 0.1f;
     int shortest = 100000, longest = 0, flat = 0;
     const std::vector<Echo> found = echoes(rig, 48000, 1200, 48000 * 2);
     for (const Echo& e : found) {
@@ -146,8 +146,8 @@ TEST(Chorus, At48kTheTopOfTheSweepFlattensAt1024Samples)
 TEST(Chorus, At96kTheChorusIsAStatic1024SampleDelay)
 {
     ChorusRig rig;
-    setParam(rig.effect, "ChorusDepth", 1.0f);
-    setParam(rig.effect, "ChorusRate", 1.0f);
+    param(rig.effect, "ChorusDepth") = 1.0f;
+    param(rig.effect, "ChorusRate") = 1.0f;
     const std::vector<Echo> found = echoes(rig, 96000, 1100, 96000);
     ASSERT_FALSE(found.empty());
     for (const Echo& e : found) {

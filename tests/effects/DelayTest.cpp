@@ -1,7 +1,7 @@
 #include "dsp/Delay.h"
 #include "dsp/SyncDivisions.h"
 
-#include "Feed.h"
+#include "EffectRig.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +21,8 @@ struct DelayRig {
 // Where a single impulse comes back with the echo alone audible.
 int measuredLag(DelayRig& rig, int sampleRate = 44100)
 {
-    setParam(rig.effect, "DelayWet", 1.0f);
-    setParam(rig.effect, "DelayFeedback", 0.0f);
+    param(rig.effect, "DelayWet") = 1.0f;
+    param(rig.effect, "DelayFeedback") = 0.0f;
     const std::vector<float> out = run(rig.feed, rig.delay, impulse(70000), sampleRate);
     int lag = -1;
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -58,13 +58,13 @@ TEST(Delay, FreeTimeSetsTheLagInSeconds)
     }
     {
         DelayRig rig;
-        setParam(rig.effect, "DelayTime", 0.0f);
+        param(rig.effect, "DelayTime") = 0.0f;
         EXPECT_EQ(rig.delay.length(44100), 441);
         EXPECT_EQ(measuredLag(rig), 441);
     }
     {
         DelayRig rig;
-        setParam(rig.effect, "DelayTime", 1.0f);
+        param(rig.effect, "DelayTime") = 1.0f;
         EXPECT_EQ(rig.delay.length(48000), 48000);
         // Beyond the ring: the longest echo it holds, not a wrapped length.
         EXPECT_EQ(rig.delay.length(96000), Delay::kLongestEcho);
@@ -76,22 +76,22 @@ TEST(Delay, SyncedDivisionsAt120Bpm)
 {
     DelayRig rig;
     rig.effect.setTempo(120.0f);
-    setParam(rig.effect, "DelaySync", 1.0f);
+    param(rig.effect, "DelaySync") = 1.0f;
     // One whole note lasts 2 s at 120 BPM.
     const int want[kSyncDivisionCount] = {65535, 65535, 65535, 65535, 65535, 33075, 22050, 16537, 11025, 5512, 2756};
     for (int i = 0; i < kSyncDivisionCount; ++i) {
-        setParam(rig.effect, "DelayTime", static_cast<float>(i) / 10.0f);
+        param(rig.effect, "DelayTime") = static_cast<float>(i) / 10.0f;
         EXPECT_EQ(rig.delay.length(44100), want[i]) << kSyncDivisions[i].name;
     }
-    setParam(rig.effect, "DelayTime", 0.6f);
+    param(rig.effect, "DelayTime") = 0.6f;
     EXPECT_EQ(measuredLag(rig), 22050);
 }
 
 TEST(Delay, SyncWithoutTempoUsesTheLongestEcho)
 {
     DelayRig rig;
-    setParam(rig.effect, "DelaySync", 1.0f);
-    setParam(rig.effect, "DelayTime", 1.0f); // "1/32"
+    param(rig.effect, "DelaySync") = 1.0f;
+    param(rig.effect, "DelayTime") = 1.0f; // "1/32"
     EXPECT_EQ(rig.delay.length(44100), Delay::kLongestEcho);
     EXPECT_EQ(measuredLag(rig), 65535);
     rig.effect.setTempo(std::nanf(""));
@@ -103,9 +103,9 @@ TEST(Delay, SyncWithoutTempoUsesTheLongestEcho)
 TEST(Delay, FeedbackScalesEachRepeat)
 {
     DelayRig rig;
-    setParam(rig.effect, "DelayTime", 0.0f);
-    setParam(rig.effect, "DelayWet", 0.5f);
-    setParam(rig.effect, "DelayFeedback", 1.0f);
+    param(rig.effect, "DelayTime") = 0.0f;
+    param(rig.effect, "DelayWet") = 0.5f;
+    param(rig.effect, "DelayFeedback") = 1.0f;
     const std::vector<float> out = run(rig.feed, rig.delay, impulse(441 * 5 + 1));
     for (std::size_t i = 0; i < out.size(); ++i)
         ASSERT_EQ(out[i], i % 441 == 0 ? 0.5f : 0.0f) << i;
@@ -114,11 +114,11 @@ TEST(Delay, FeedbackScalesEachRepeat)
 TEST(Delay, RingKeepsRecordingWhileSilent)
 {
     DelayRig rig;
-    setParam(rig.effect, "DelayTime", 0.0f);
-    setParam(rig.effect, "DelayFeedback", 0.0f);
+    param(rig.effect, "DelayTime") = 0.0f;
+    param(rig.effect, "DelayFeedback") = 0.0f;
     const std::vector<float> in = noise(300, 6);
     EXPECT_EQ(run(rig.feed, rig.delay, in), in);
-    setParam(rig.effect, "DelayWet", 1.0f);
+    param(rig.effect, "DelayWet") = 1.0f;
     const std::vector<float> out = run(rig.feed, rig.delay, std::vector<float>(441, 0.0f));
     for (std::size_t i = 0; i < 141; ++i)
         ASSERT_EQ(out[i], 0.0f) << i;

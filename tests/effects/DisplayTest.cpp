@@ -5,7 +5,7 @@
 #include "dsp/SyncDivisions.h"
 #include "dsp/WaveTable.h"
 
-#include "Feed.h"
+#include "EffectRig.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +18,7 @@ using namespace EffectsTest;
 
 namespace {
 
-// The four global effects as the instrument builds them.
-struct Chain {
-    std::shared_ptr<const WaveTable> table = keptTable();
-    Effect effect;
-    Feed feed{&effect};
-    Redux redux{&effect, "Digi", &feed};
-    Phaser phaser{&effect, "Phaser", &redux, table.get()};
-    Chorus chorus{&effect, "Chorus", &phaser, table.get()};
-    Delay delay{&effect, "Delay", &chorus};
-
+struct Chain : GlobalChain {
     std::string text(const char* name, float value, std::size_t size = 32)
     {
         const int index = effect.findParameter(name);
@@ -83,12 +74,12 @@ TEST(EffectTexts, DelayShowsLiveSecondsOrTheDivision)
     EXPECT_EQ(c.text("DelaySync", 1.0f), "1.00");
     // Free time shows the live value, whatever value is asked for.
     EXPECT_EQ(c.text("DelayTime", 0.9f), "0.20s");
-    setParam(c.effect, "DelayTime", 0.0f);
+    param(c.effect, "DelayTime") = 0.0f;
     EXPECT_EQ(c.text("DelayTime", 0.5f), "0.01s");
-    setParam(c.effect, "DelayTime", std::nanf(""));
+    param(c.effect, "DelayTime") = std::nanf("");
     EXPECT_EQ(c.text("DelayTime", 0.5f), "0.01s");
 
-    setParam(c.effect, "DelaySync", 0.5f);
+    param(c.effect, "DelaySync") = 0.5f;
     for (int i = 0; i < kSyncDivisionCount; ++i)
         EXPECT_EQ(c.text("DelayTime", static_cast<float>(i) / 10.0f), kSyncDivisions[i].name);
     EXPECT_EQ(c.text("DelayTime", 0.6f), "1/4");
@@ -102,7 +93,7 @@ TEST(EffectTexts, EveryParameterFitsEightCharactersAtItsExtremes)
 {
     Chain c;
     for (float sync : {0.0f, 1.0f}) {
-        setParam(c.effect, "DelaySync", sync);
+        param(c.effect, "DelaySync") = sync;
         for (int i = 0; i < c.effect.parameterCount(); ++i) {
             const Parameter& p = c.effect.parameter(i);
             if (p.owner == &c.feed)

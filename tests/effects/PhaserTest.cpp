@@ -1,7 +1,7 @@
 #include "dsp/Phaser.h"
 #include "dsp/WaveTable.h"
 
-#include "Feed.h"
+#include "EffectRig.h"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +65,8 @@ TEST(Phaser, DryIsIdenticalToInputAndFreezesEverything)
     const std::vector<float> in = noise(44100, 2);
     EXPECT_EQ(run(idle.feed, idle.phaser, in), in);
     for (PhaserRig* rig : {&idle, &fresh}) {
-        setParam(rig->effect, "PhaserWet", 0.6f);
-        setParam(rig->effect, "PhaserModRate", 1.0f);
+        param(rig->effect, "PhaserWet") = 0.6f;
+        param(rig->effect, "PhaserModRate") = 1.0f;
     }
     const std::vector<float> later = noise(4000, 9);
     const std::vector<float> a = run(idle.feed, idle.phaser, later);
@@ -78,9 +78,9 @@ TEST(Phaser, FullyWetWithoutFeedbackPassesEveryFrequencyAtUnitGain)
 {
     for (double frequency : {0.002, 0.01, 0.03, 0.08, 0.15, 0.25, 0.4, 0.48}) {
         PhaserRig rig;
-        setParam(rig.effect, "PhaserWet", 1.0f);
-        setParam(rig.effect, "PhaserFeedback", 0.0f);
-        setParam(rig.effect, "PhaserModDepth", 0.0f);
+        param(rig.effect, "PhaserWet") = 1.0f;
+        param(rig.effect, "PhaserFeedback") = 0.0f;
+        param(rig.effect, "PhaserModDepth") = 0.0f;
         const std::vector<float> in = sine(20000, frequency);
         const std::vector<float> out = run(rig.feed, rig.phaser, in);
         EXPECT_NEAR(rms(out, 10000) / rms(in, 10000), 1.0, 2e-3) << frequency;
@@ -94,9 +94,9 @@ TEST(Phaser, HalfWetCutsNotchesThatFullyWetDoesNot)
     double deepest = 1.0;
     for (int k = 1; k < 100; ++k) {
         PhaserRig rig;
-        setParam(rig.effect, "PhaserWet", 0.5f);
-        setParam(rig.effect, "PhaserFeedback", 0.0f);
-        setParam(rig.effect, "PhaserModDepth", 0.0f);
+        param(rig.effect, "PhaserWet") = 0.5f;
+        param(rig.effect, "PhaserFeedback") = 0.0f;
+        param(rig.effect, "PhaserModDepth") = 0.0f;
         const std::vector<float> in = sine(8000, 0.005 * k);
         deepest = std::min(deepest, rms(run(rig.feed, rig.phaser, in), 4000) / rms(in, 4000));
     }
@@ -106,22 +106,22 @@ TEST(Phaser, HalfWetCutsNotchesThatFullyWetDoesNot)
 TEST(Phaser, BreakFrequencyClampsToItsRange)
 {
     PhaserRig rig;
-    setParam(rig.effect, "PhaserWet", 1.0f);
-    setParam(rig.effect, "PhaserCenter", 0.0f);
-    setParam(rig.effect, "PhaserModDepth", 0.0f);
+    param(rig.effect, "PhaserWet") = 1.0f;
+    param(rig.effect, "PhaserCenter") = 0.0f;
+    param(rig.effect, "PhaserModDepth") = 0.0f;
     rig.feed.output[0] = 0.0f;
     rig.phaser.process(44100, 1);
     EXPECT_EQ(rig.phaser.coefficient(), coefficientFor(0.001f));
 
-    setParam(rig.effect, "PhaserCenter", 3.0f);
+    param(rig.effect, "PhaserCenter") = 3.0f;
     rig.phaser.process(44100, 1);
     EXPECT_EQ(rig.phaser.coefficient(), coefficientFor(0.3f));
 
     // Centre and depth at full: the sweep touches 0.3 at the LFO's crest
     // and goes no further; the LFO trough gives 0.1.
-    setParam(rig.effect, "PhaserCenter", 1.0f);
-    setParam(rig.effect, "PhaserModDepth", 1.0f);
-    setParam(rig.effect, "PhaserModRate", 1.0f);
+    param(rig.effect, "PhaserCenter") = 1.0f;
+    param(rig.effect, "PhaserModDepth") = 1.0f;
+    param(rig.effect, "PhaserModRate") = 1.0f;
     float lowest = 1.0f, highest = -1.0f;
     for (int i = 0; i < 11025 / 16 + 2; ++i) {
         rig.phaser.process(44100, 16);
@@ -133,7 +133,7 @@ TEST(Phaser, BreakFrequencyClampsToItsRange)
     EXPECT_NEAR(lowest, coefficientFor(0.1f), 1e-3f);
 
     // Not a number falls to the bottom of the range.
-    setParam(rig.effect, "PhaserCenter", std::nanf(""));
+    param(rig.effect, "PhaserCenter") = std::nanf("");
     rig.phaser.process(44100, 1);
     EXPECT_EQ(rig.phaser.coefficient(), coefficientFor(0.001f));
 }
@@ -142,8 +142,8 @@ TEST(Phaser, CoefficientDependsOnlyOnSettingsNotOnSampleRate)
 {
     PhaserRig a, b;
     for (PhaserRig* rig : {&a, &b}) {
-        setParam(rig->effect, "PhaserWet", 1.0f);
-        setParam(rig->effect, "PhaserModRate", 0.0f);
+        param(rig->effect, "PhaserWet") = 1.0f;
+        param(rig->effect, "PhaserModRate") = 0.0f;
     }
     a.phaser.process(44100, 16);
     b.phaser.process(96000, 16);
@@ -163,11 +163,11 @@ TEST(Phaser, AtFullFeedbackEverySweepDiesAwayAtEverySampleRate)
         for (const auto& [center, depth] : sweeps) {
             for (const float sweep : {0.6f, 1.0f}) {
                 PhaserRig r;
-                setParam(r.effect, "PhaserCenter", center);
-                setParam(r.effect, "PhaserFeedback", 1.0f);
-                setParam(r.effect, "PhaserModDepth", depth);
-                setParam(r.effect, "PhaserModRate", sweep);
-                setParam(r.effect, "PhaserWet", 1.0f);
+                param(r.effect, "PhaserCenter") = center;
+                param(r.effect, "PhaserFeedback") = 1.0f;
+                param(r.effect, "PhaserModDepth") = depth;
+                param(r.effect, "PhaserModRate") = sweep;
+                param(r.effect, "PhaserWet") = 1.0f;
                 const auto seconds = [rate](int s) { return static_cast<std::size_t>(s * rate); };
                 std::vector<float> input = noise(seconds(3));
                 input.resize(seconds(23), 0.0f);

@@ -1,6 +1,6 @@
 #include "dsp/Redux.h"
 
-#include "Feed.h"
+#include "EffectRig.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ TEST(Redux, AtZeroRateAndCrushCopiesTheInputExactly)
 TEST(Redux, RateJustAboveZeroHoldsEverySecondSample)
 {
     ReduxRig rig;
-    setParam(rig.effect, "DigiRate", 0.01f);
+    param(rig.effect, "DigiRate") = 0.01f;
     const std::vector<float> in = noise(64);
     const std::vector<float> out = run(rig.feed, rig.redux, in);
     EXPECT_EQ(out[0], 0.0f); // nothing taken yet
@@ -55,7 +55,7 @@ TEST(Redux, RateJustAboveZeroHoldsEverySecondSample)
 TEST(Redux, FullRateTakesOneSampleEvery66)
 {
     ReduxRig rig;
-    setParam(rig.effect, "DigiRate", 1.0f);
+    param(rig.effect, "DigiRate") = 1.0f;
     const std::vector<float> in = noise(400, 7);
     const std::vector<float> out = run(rig.feed, rig.redux, in);
     float held = 0.0f;
@@ -69,14 +69,14 @@ TEST(Redux, FullRateTakesOneSampleEvery66)
 TEST(Redux, SwitchingRateOffAndOnResumesTheOldHoldPattern)
 {
     ReduxRig rig;
-    setParam(rig.effect, "DigiRate", 1.0f);
+    param(rig.effect, "DigiRate") = 1.0f;
     const std::vector<float> in = noise(300, 3);
     std::vector<float> first(in.begin(), in.begin() + 40);
     run(rig.feed, rig.redux, first);
-    setParam(rig.effect, "DigiRate", 0.0f);
+    param(rig.effect, "DigiRate") = 0.0f;
     const std::vector<float> copied = run(rig.feed, rig.redux, std::vector<float>(in.begin() + 40, in.begin() + 80));
     EXPECT_EQ(copied, std::vector<float>(in.begin() + 40, in.begin() + 80));
-    setParam(rig.effect, "DigiRate", 1.0f);
+    param(rig.effect, "DigiRate") = 1.0f;
     // 40 samples counted before the pause: the next take is 26 samples on.
     const std::vector<float> resumed = run(rig.feed, rig.redux, std::vector<float>(in.begin() + 80, in.end()));
     for (std::size_t i = 0; i < 25; ++i)
@@ -89,7 +89,7 @@ TEST(Redux, SwitchingRateOffAndOnResumesTheOldHoldPattern)
 TEST(Redux, FullCrushRoundsToEighthsWithTiesUpward)
 {
     ReduxRig rig;
-    setParam(rig.effect, "DigiCrush", 1.0f);
+    param(rig.effect, "DigiCrush") = 1.0f;
     const std::vector<float> in = {0.3f, 0.0625f, -0.0625f, 1.7f, -0.3f, 0.124f, 0.0f, 5.0f};
     const std::vector<float> want = {0.25f, 0.125f, 0.0f, 1.75f, -0.25f, 0.125f, 0.0f, 5.0f};
     EXPECT_EQ(run(rig.feed, rig.redux, in), want);
@@ -98,7 +98,7 @@ TEST(Redux, FullCrushRoundsToEighthsWithTiesUpward)
 TEST(Redux, PartialCrushQuantisesOnTheGridOfItsBitDepth)
 {
     ReduxRig rig;
-    setParam(rig.effect, "DigiCrush", 0.5f); // 18 bits: multiples of 2^-17
+    param(rig.effect, "DigiCrush") = 0.5f; // 18 bits: multiples of 2^-17
     const std::vector<float> in = noise(256, 11);
     const std::vector<float> out = run(rig.feed, rig.redux, in);
     for (std::size_t i = 0; i < in.size(); ++i) {
@@ -112,8 +112,8 @@ TEST(Redux, OneBlockOfSixteenEqualsSixteenBlocksOfOne)
 {
     ReduxRig whole, single;
     for (ReduxRig* rig : {&whole, &single}) {
-        setParam(rig->effect, "DigiRate", 0.1f);
-        setParam(rig->effect, "DigiCrush", 0.8f);
+        param(rig->effect, "DigiRate") = 0.1f;
+        param(rig->effect, "DigiCrush") = 0.8f;
     }
     const std::vector<float> in = noise(16 * 20, 5);
     EXPECT_EQ(run(whole.feed, whole.redux, in, 44100, 16), run(single.feed, single.redux, in, 44100, 1));

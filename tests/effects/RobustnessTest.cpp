@@ -9,7 +9,7 @@
 #include "dsp/UnityCeiling.h"
 #include "dsp/WaveTable.h"
 
-#include "Feed.h"
+#include "EffectRig.h"
 
 #include <gtest/gtest.h>
 
@@ -24,15 +24,7 @@ using namespace EffectsTest;
 
 namespace {
 
-struct Chain {
-    std::shared_ptr<const WaveTable> table = keptTable();
-    Effect effect;
-    Feed feed{&effect};
-    Redux redux{&effect, "Digi", &feed};
-    Phaser phaser{&effect, "Phaser", &redux, table.get()};
-    Chorus chorus{&effect, "Chorus", &phaser, table.get()};
-    Delay delay{&effect, "Delay", &chorus};
-
+struct Chain : GlobalChain {
     void block(int sampleRate, float level)
     {
         for (float& x : feed.output)
@@ -96,12 +88,12 @@ TEST(EffectRobustness, HostileValuesInEveryParameterNeverCrash)
 TEST(EffectRobustness, NaNFeedbackDoesNotPoisonTheEffectsForGood)
 {
     Chain c;
-    setParam(c.effect, "PhaserWet", 0.5f);
-    setParam(c.effect, "ChorusWet", 0.5f);
-    setParam(c.effect, "DelayWet", 0.5f);
+    param(c.effect, "PhaserWet") = 0.5f;
+    param(c.effect, "ChorusWet") = 0.5f;
+    param(c.effect, "DelayWet") = 0.5f;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (const char* name : {"PhaserFeedback", "ChorusFeedback", "DelayFeedback"})
-        setParam(c.effect, name, nan);
+        param(c.effect, name) = nan;
     // A NaN feedback counts as none: it never reaches the signal.
     for (int i = 0; i < 50; ++i) {
         c.block(44100, 0.5f);
@@ -109,7 +101,7 @@ TEST(EffectRobustness, NaNFeedbackDoesNotPoisonTheEffectsForGood)
     }
 
     for (const char* name : {"PhaserFeedback", "ChorusFeedback", "DelayFeedback"})
-        setParam(c.effect, name, 0.5f);
+        param(c.effect, name) = 0.5f;
     // Every echo the ring can still hold has passed after 65536 samples.
     for (int i = 0; i < 65536 / kSubBlock + 1; ++i) {
         c.block(44100, 0.5f);
@@ -122,10 +114,10 @@ TEST(EffectRobustness, NaNFeedbackDoesNotPoisonTheEffectsForGood)
 TEST(EffectRobustness, ANaNInputSampleIsForgottenToo)
 {
     Chain c;
-    setParam(c.effect, "PhaserWet", 1.0f);
-    setParam(c.effect, "ChorusWet", 1.0f);
-    setParam(c.effect, "DelayWet", 1.0f);
-    setParam(c.effect, "DelayFeedback", 1.0f);
+    param(c.effect, "PhaserWet") = 1.0f;
+    param(c.effect, "ChorusWet") = 1.0f;
+    param(c.effect, "DelayWet") = 1.0f;
+    param(c.effect, "DelayFeedback") = 1.0f;
     c.block(44100, std::numeric_limits<float>::quiet_NaN());
     for (int i = 0; i < 20000; ++i) {
         c.block(44100, 0.1f);
@@ -152,11 +144,11 @@ TEST(EffectRobustness, WetAndFeedbackOutsideTheRangeActAsTheNearestEnd)
             for (Chain* c : {&hostile, &reference}) {
                 for (const char* other : {"PhaserWet", "ChorusWet", "DelayWet", "PhaserFeedback",
                                           "ChorusFeedback", "DelayFeedback"})
-                    setParam(c->effect, other, 0.5f);
-                setParam(c->effect, "DelayTime", 0.0f); // 441 samples: the echo is heard
+                    param(c->effect, other) = 0.5f;
+                param(c->effect, "DelayTime") = 0.0f; // 441 samples: the echo is heard
             }
-            setParam(hostile.effect, name, stored);
-            setParam(reference.effect, name, nearest);
+            param(hostile.effect, name) = stored;
+            param(reference.effect, name) = nearest;
             for (std::size_t at = 0; at < input.size(); at += kSubBlock) {
                 for (Chain* c : {&hostile, &reference}) {
                     std::copy(input.begin() + static_cast<long>(at),
@@ -179,11 +171,11 @@ TEST(EffectRobustness, FeedbackAtOneKeepsTheLinesBounded)
     // a constant input piles up in the line pass after pass; the lines stop
     // growing at their ceiling, while below it nothing changes.
     Chain c;
-    setParam(c.effect, "ChorusWet", 1.0f);
-    setParam(c.effect, "ChorusFeedback", 1.0f);
-    setParam(c.effect, "DelayWet", 1.0f);
-    setParam(c.effect, "DelayFeedback", 1.0f);
-    setParam(c.effect, "DelayTime", 0.0f);
+    param(c.effect, "ChorusWet") = 1.0f;
+    param(c.effect, "ChorusFeedback") = 1.0f;
+    param(c.effect, "DelayWet") = 1.0f;
+    param(c.effect, "DelayFeedback") = 1.0f;
+    param(c.effect, "DelayTime") = 0.0f;
     float peak = 0.0f;
     for (int i = 0; i < 44100 * 20 / kSubBlock; ++i) {
         c.block(44100, 0.5f);

@@ -7,7 +7,8 @@
 #include "dsp/Phaser.h"
 #include "dsp/WaveTable.h"
 
-#include "FeedModule.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -26,15 +27,10 @@ struct Chain {
         : chorus(&effect, "Chorus", chorusAfterPhaser ? static_cast<const Module*>(&phaser) : &feed, table)
     {
     }
-    void set(const std::string& name, float value)
-    {
-        const int index = effect.findParameter(name.c_str());
-        ASSERT_GE(index, 0) << name;
-        effect.parameter(index).value = value;
-    }
+    void set(const char* name, float value) { param(effect, name) = value; }
 
     Effect effect;
-    FeedModule feed{&effect, "feed"};
+    Feed feed{&effect, "feed"};
     Phaser phaser{&effect, "Phaser", &feed, WaveTable::shared().get()};
     Chorus chorus;
     Delay delay{&effect, "Delay", &chorus};

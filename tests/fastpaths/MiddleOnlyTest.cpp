@@ -7,7 +7,8 @@
 #include "dsp/ModMatrix.h"
 #include "dsp/WaveTable.h"
 
-#include "FeedModule.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +21,6 @@ using namespace Vorn;
 
 namespace {
 
-using Source = FeedModule;
-
-float& param(Effect& effect, const char* name) { return effect.parameter(effect.findParameter(name)).value; }
 
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -30,7 +28,7 @@ bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // without a source, in two copies: full and middle-only.
 struct MatrixPair {
     Effect effect;
-    Source a{&effect, "A"}, b{&effect, "B"}, scaler{&effect, "S"};
+    Feed a{&effect, "A"}, b{&effect, "B"}, scaler{&effect, "S"};
     ModMatrix full{&effect, "Mod"}, middle{&effect, "Mod"};
     float fullOut[3][kSubBlock] = {}, middleOut[3][kSubBlock] = {};
 

@@ -5,7 +5,7 @@
 
 #include "dsp/Saturator.h"
 
-#include "FeedModule.h"
+#include "tests/support/Feed.h"
 #include "Levels.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ namespace {
 struct Rig {
     Rig() : source(&effect, "src"), saturator(&effect, "Sat", &source), drive(effect.parameter(0).value) {}
     Effect effect;
-    FeedModule source;
+    Feed source;
     Saturator saturator;
     float& drive;
 };

@@ -6,6 +6,9 @@
 #include "dsp/TanhShaper.h"
 
 #include "Levels.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
+#include "tests/support/PlainFirRing.h"
 
 #include <gtest/gtest.h>
 
@@ -17,31 +20,10 @@ using namespace Vorn;
 
 namespace {
 
-class Source : public Module {
-public:
-    explicit Source(Effect* owner) : Module(owner, "Mixer") {}
-    void process(int, int) override {}
-};
-
 // The saturator as written out plainly: every block goes through both
 // resamplers one sample at a time and through the shaper.
 struct PlainSaturator {
-    struct Ring {
-        float h[8] = {};
-        int p = 0;
-        void push(float x)
-        {
-            h[p] = x;
-            p = (p + 1) % 8;
-        }
-        float phase(int j) const
-        {
-            float s = 0.0f;
-            for (int k = 0; k < 8; ++k)
-                s += kOversampleFir[j + 4 * k] * h[((p - k) % 8 + 8) % 8];
-            return s;
-        }
-    } up, down;
+    PlainFirRing up, down;
 
     void process(float raw, const float* in, float* out, int count)
     {
@@ -73,10 +55,10 @@ TEST_P(SaturatorPassThrough, DriveSwitchingOnAndOffMatchesTheFullPath)
 {
     for (int first = 0; first < 3; ++first) {
         Effect effect;
-        Source source(&effect);
+        Feed source(&effect, "Mixer");
         Saturator saturator(&effect, "Saturator", &source);
         PlainSaturator plain;
-        float& drive = effect.parameter(effect.findParameter("SaturatorDrive")).value;
+        float& drive = param(effect, "SaturatorDrive");
 
         // Runs of drive 0 of every length between driven blocks, with block
         // sizes 1 to 16, so a shortcut that forgets part of either history
@@ -106,7 +88,7 @@ TEST_P(SaturatorPassThrough, NonFiniteInputAtDriveZeroActsAsTheFullPath)
     // blends in (0 x NaN) even at drive 0, for a few samples after it.
     for (float bad : {INFINITY, NAN}) {
         Effect effect;
-        Source source(&effect);
+        Feed source(&effect, "Mixer");
         Saturator saturator(&effect, "Saturator", &source);
         PlainSaturator plain;
         float expected[kSubBlock];

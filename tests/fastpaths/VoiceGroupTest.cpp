@@ -9,7 +9,8 @@
 #include "dsp/x86/SVFilterLanes.h"
 #endif
 
-#include "FeedModule.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
 #include "Levels.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,6 @@ using namespace Vorn;
 
 namespace {
 
-using Feed = FeedModule;
 
 // Any other module, to break up a group.
 class Echo : public Module {
@@ -60,7 +60,7 @@ struct Twins {
             }
         }
     }
-    float& param(int v, const char* name) { return effects[v]->parameter(effects[v]->findParameter(name)).value; }
+    float& param(int v, const char* name) { return ::param(*effects[v], name); }
 };
 
 bool sameBits(const float* a, const float* b, int n) { return std::memcmp(a, b, sizeof(float) * n) == 0; }
@@ -156,8 +156,8 @@ TEST_P(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
         voices.back()->addModule(new Echo(&effect, "Echo", filter));
         feeds.push_back(feed);
     }
-    effect.parameter(effect.findParameter("FilterCutoff")).value = 0.3f;
-    effect.parameter(effect.findParameter("FilterResonance")).value = 0.9f;
+    param(effect, "FilterCutoff") = 0.3f;
+    param(effect, "FilterResonance") = 0.9f;
     std::mt19937 random(3);
     std::uniform_real_distribution<float> signal(-1.0f, 1.0f);
     for (int block = 0; block < 500; ++block) {

@@ -11,6 +11,7 @@
 // second.
 
 #include "support/TestHost.h"
+#include "tests/support/ChunkBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -50,27 +51,11 @@ const std::vector<std::pair<std::string, float>> kRichPatch = {
 // entries by name and leaves the others at their defaults.
 std::vector<uint8_t> programChunk(const std::vector<std::pair<std::string, float>>& values)
 {
-    std::vector<uint8_t> out;
-    auto be = [&](uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8)
-            out.push_back(uint8_t(v >> s));
-    };
-    const std::string magic = "vqps";
-    out.insert(out.end(), magic.begin(), magic.end());
-    be(1);
-    be(uint32_t(values.size()));
-    std::string name = "Golden";
-    name.resize(32, '\0');
-    out.insert(out.end(), name.begin(), name.end());
-    for (const auto& [parameter, value] : values) {
-        be(uint32_t(parameter.size()));
-        be(0);
-        uint8_t bytes[4];
-        std::memcpy(bytes, &value, 4);
-        out.insert(out.end(), bytes, bytes + 4);
-        out.insert(out.end(), parameter.begin(), parameter.end());
-    }
-    return out;
+    ChunkBuilder chunk;
+    chunk.header("vqps", static_cast<uint32_t>(values.size()), "Golden");
+    for (const auto& [parameter, value] : values)
+        chunk.entry(parameter, value);
+    return chunk.out;
 }
 
 struct Render {

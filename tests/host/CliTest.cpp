@@ -2,6 +2,7 @@
 // clear error line and a non-zero exit, and the options do what they say.
 
 #include "tests/host/MidiBuilder.h"
+#include "tests/support/ReadAudioFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -63,18 +64,9 @@ protected:
         return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
     }
     // Reads a rendered file back: interleaved stereo floats.
-    static std::vector<float> audio(const std::string& path, SF_INFO* infoOut = nullptr)
+    static std::vector<float> audio(const std::string& path, SF_INFO* info = nullptr)
     {
-        SF_INFO info{};
-        SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-        if (f == nullptr)
-            return {};
-        std::vector<float> samples(static_cast<std::size_t>(info.frames) * info.channels);
-        sf_readf_float(f, samples.data(), info.frames);
-        sf_close(f);
-        if (infoOut)
-            *infoOut = info;
-        return samples;
+        return readAudioFile(path, info);
     }
     std::string render(const std::string& options, const std::string& out)
     {

@@ -3,6 +3,7 @@
 
 #include "host/Plugin.h"
 #include "tests/host/MidiBuilder.h"
+#include "tests/support/ReadAudioFile.h"
 
 #include <cmath>
 #include <cstdio>
@@ -37,28 +38,13 @@ int run(const std::string& args, std::string& output, const std::string& environ
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::vector<float> samples(const std::string& path)
-{
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (f == nullptr)
-        return {};
-    std::vector<float> out(static_cast<std::size_t>(info.frames) * info.channels);
-    sf_readf_float(f, out.data(), info.frames);
-    sf_close(f);
-    return out;
-}
-
 // Peak and length of a rendered file.
 bool measure(const std::string& path, float& peak, sf_count_t& frames)
 {
     SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (f == nullptr)
+    const std::vector<float> samples = readAudioFile(path, &info);
+    if (info.channels == 0)
         return false;
-    std::vector<float> samples(static_cast<std::size_t>(info.frames) * info.channels);
-    sf_readf_float(f, samples.data(), info.frames);
-    sf_close(f);
     peak = 0.0f;
     for (float s : samples)
         peak = std::max(peak, std::fabs(s));
@@ -135,7 +121,7 @@ TEST(RealPlugins, TarvelGivesTheSameAudioForEveryBlockSizeWhenEventsSitOnBlockBo
                       output),
                   0)
             << output;
-        std::vector<float> audio = samples(out);
+        std::vector<float> audio = readAudioFile(out);
         std::remove(out.c_str());
         ASSERT_FALSE(audio.empty());
         if (reference.empty())

@@ -22,6 +22,16 @@ bool startForScript(TestHost& host, int seed)
     return host.start(kRates[seed % 4], blockSizeFor(seed)) != nullptr;
 }
 
+std::vector<float> playAlone(int seed)
+{
+    TestHost host;
+    if (!startForScript(host, seed))
+        return {};
+    std::vector<float> audio = playScript(host, seed);
+    host.close();
+    return audio;
+}
+
 std::vector<float> playScript(TestHost& host, int seed)
 {
     std::mt19937 rng(static_cast<unsigned>(seed) * 7919u + 17u);

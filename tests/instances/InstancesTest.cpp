@@ -22,16 +22,6 @@ struct LibraryLoaded {
     TestHost host;
 };
 
-std::vector<float> playAlone(int seed)
-{
-    TestHost host;
-    if (!startForScript(host, seed))
-        return {};
-    std::vector<float> audio = playScript(host, seed);
-    host.close();
-    return audio;
-}
-
 void expectSameSamples(const std::vector<float>& alone, const std::vector<float>& together, int seed)
 {
     ASSERT_EQ(alone.size(), together.size()) << "seed " << seed;

@@ -1,4 +1,5 @@
 #include "dsp/ADSREnvelope.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,7 @@ struct EnvelopeFixture : ::testing::Test {
 
     float& param(const char* name)
     {
-        std::string full = std::string("AmpEnv") + name;
-        return effect.parameter(effect.findParameter(full.c_str())).value;
+        return ::param(effect, (std::string("AmpEnv") + name).c_str());
     }
 
     // Renders single frames until `done` holds; returns the number of frames

@@ -1,5 +1,6 @@
 #include "dsp/LFO.h"
 #include "dsp/WaveTable.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -28,8 +29,7 @@ struct LFOFixture : ::testing::Test {
 
     float& param(const char* name)
     {
-        std::string full = std::string("LFO1") + name;
-        return effect.parameter(effect.findParameter(full.c_str())).value;
+        return ::param(effect, (std::string("LFO1") + name).c_str());
     }
 
     std::string text(const char* name, float value)
@@ -314,7 +314,7 @@ TEST_F(LFOFixture, UnreadOutputOnlyAdvancesThePhaseExactly)
     float depth = 0.0f;
     lfo.addOutputReader(&depth);
     param("Speed") = 0.37f;
-    otherEffect.parameter(otherEffect.findParameter("LFO1Speed")).value = 0.37f;
+    ::param(otherEffect, "LFO1Speed") = 0.37f;
     for (int block = 0; block < 500; ++block) {
         const int n = 1 + block % 16;
         if (block == 300)

@@ -195,38 +195,68 @@ void inRangeParameterThread(TestHost& host, Counters& counters, const std::atomi
     }
 }
 
-// Runs the threads until the wall time or the audio is used up, with a
-// watchdog: the audio thread must keep finishing blocks. False when it
-// stalled; the threads are then left running (and the test ends there).
-bool storm(Counters& counters, std::vector<std::thread>& threads, std::atomic<bool>& stop, double wallLimit,
-           double audioTarget)
-{
-    const auto start = Clock::now();
-    long long lastBlocks = -1;
-    auto lastProgress = start;
-    bool stalled = false;
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const auto now = Clock::now();
-        const long long blocks = counters.blocks.load();
-        if (blocks != lastBlocks) {
-            lastBlocks = blocks;
-            lastProgress = now;
-        } else if (now - lastProgress > std::chrono::seconds(30)) {
-            stalled = true;
-            break;
-        }
-        const double elapsed = std::chrono::duration<double>(now - start).count();
-        if (elapsed >= wallLimit || counters.audioSeconds.load() >= audioTarget)
-            break;
+// Host threads hammering one plug-in at once, until TARVEL_SOAK_SECONDS of
+// wall time (150) or TARVEL_SOAK_AUDIO_SECONDS of audio (7200) are used up,
+// each divided by `share`; the threads' seeds count from TARVEL_SOAK_SEED
+// plus `seedOffset`.
+class Storm {
+public:
+    using Thread = void (*)(TestHost&, Counters&, const std::atomic<bool>&, unsigned);
+
+    Storm(TestHost& host, double share, unsigned seedOffset)
+        : host_(host), wallLimit_(environmentNumber("TARVEL_SOAK_SECONDS", 150.0) / share),
+          audioTarget_(environmentNumber("TARVEL_SOAK_AUDIO_SECONDS", 7200.0) / share),
+          seed_(static_cast<unsigned>(environmentNumber("TARVEL_SOAK_SEED", 20261207.0)) + seedOffset)
+    {
     }
-    stop = true;
-    if (stalled)
-        return false;
-    for (auto& t : threads)
-        t.join();
-    return true;
-}
+
+    // Starts a thread at once; its seed is the storm's plus `seedOffset`.
+    void add(Thread thread, unsigned seedOffset)
+    {
+        threads_.emplace_back(thread, std::ref(host_), std::ref(counters), std::cref(stop_), seed_ + seedOffset);
+    }
+
+    // Lets the threads run, with a watchdog: the audio thread must keep
+    // finishing blocks. False when it stalled; the threads are then left
+    // running (and the test ends there).
+    bool run()
+    {
+        const auto start = Clock::now();
+        long long lastBlocks = -1;
+        auto lastProgress = start;
+        bool stalled = false;
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const auto now = Clock::now();
+            const long long blocks = counters.blocks.load();
+            if (blocks != lastBlocks) {
+                lastBlocks = blocks;
+                lastProgress = now;
+            } else if (now - lastProgress > std::chrono::seconds(30)) {
+                stalled = true;
+                break;
+            }
+            const double elapsed = std::chrono::duration<double>(now - start).count();
+            if (elapsed >= wallLimit_ || counters.audioSeconds.load() >= audioTarget_)
+                break;
+        }
+        stop_ = true;
+        if (stalled)
+            return false;
+        for (auto& t : threads_)
+            t.join();
+        return true;
+    }
+
+    Counters counters;
+
+private:
+    TestHost& host_;
+    const double wallLimit_, audioTarget_;
+    const unsigned seed_;
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
+};
 
 // A host thread switching programs and loading chunks while notes sound.
 void programThread(TestHost& host, Counters& counters, const std::atomic<bool>& stop, unsigned seed)
@@ -281,24 +311,18 @@ void queryThread(TestHost& host, Counters& counters, const std::atomic<bool>& st
 
 TEST(Soak, HostileTrafficFromSeveralThreads)
 {
-    const double wallLimit = environmentNumber("TARVEL_SOAK_SECONDS", 150.0);
-    const double audioTarget = environmentNumber("TARVEL_SOAK_AUDIO_SECONDS", 7200.0);
-    const unsigned seed = static_cast<unsigned>(environmentNumber("TARVEL_SOAK_SEED", 20261207.0));
-
     TestHost host;
     ASSERT_NE(host.start(44100.0f, 512), nullptr) << host.error;
-    Counters counters;
-    std::atomic<bool> stop{false};
-
-    std::vector<std::thread> threads;
-    threads.emplace_back(audioThread, std::ref(host), std::ref(counters), std::cref(stop), seed);
-    threads.emplace_back(parameterThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 10);
-    threads.emplace_back(parameterThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 20);
-    threads.emplace_back(programThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 30);
-    threads.emplace_back(queryThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 40);
+    Storm storm(host, 1.0, 0);
+    storm.add(audioThread, 0);
+    storm.add(parameterThread, 10);
+    storm.add(parameterThread, 20);
+    storm.add(programThread, 30);
+    storm.add(queryThread, 40);
+    const Counters& counters = storm.counters;
 
     const auto start = Clock::now();
-    ASSERT_TRUE(storm(counters, threads, stop, wallLimit, audioTarget)) << "the audio thread stopped finishing blocks";
+    ASSERT_TRUE(storm.run()) << "the audio thread stopped finishing blocks";
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
 
     std::printf("soak: %.1f s wall, %.3f h of audio (%lld frames, %lld blocks, %lld with non-finite output)\n",
@@ -325,20 +349,15 @@ TEST(Soak, HostileTrafficFromSeveralThreads)
 
 TEST(Soak, InRangeExtremesStayBoundedAndFallSilent)
 {
-    const double wallLimit = environmentNumber("TARVEL_SOAK_SECONDS", 150.0) / 5.0;
-    const double audioTarget = environmentNumber("TARVEL_SOAK_AUDIO_SECONDS", 7200.0) / 5.0;
-    const unsigned seed = static_cast<unsigned>(environmentNumber("TARVEL_SOAK_SEED", 20261207.0)) + 1000;
-
     TestHost host;
     ASSERT_NE(host.start(44100.0f, 512), nullptr) << host.error;
-    Counters counters;
-    std::atomic<bool> stop{false};
-    std::vector<std::thread> threads;
-    threads.emplace_back(audioThread, std::ref(host), std::ref(counters), std::cref(stop), seed);
-    threads.emplace_back(inRangeParameterThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 10);
-    threads.emplace_back(inRangeParameterThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 20);
-    threads.emplace_back(queryThread, std::ref(host), std::ref(counters), std::cref(stop), seed + 40);
-    ASSERT_TRUE(storm(counters, threads, stop, wallLimit, audioTarget)) << "the audio thread stopped finishing blocks";
+    Storm storm(host, 5.0, 1000);
+    storm.add(audioThread, 0);
+    storm.add(inRangeParameterThread, 10);
+    storm.add(inRangeParameterThread, 20);
+    storm.add(queryThread, 40);
+    const Counters& counters = storm.counters;
+    ASSERT_TRUE(storm.run()) << "the audio thread stopped finishing blocks";
     std::printf("soak: %.3f h of audio at values inside 0..1, %lld parameter writes, peak %.1f dBFS\n",
                 counters.audioSeconds.load() / 3600.0, counters.parameterWrites.load(),
                 20.0 * std::log10(static_cast<double>(std::max(counters.peak.load(), 1e-30f))));

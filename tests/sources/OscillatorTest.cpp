@@ -1,4 +1,5 @@
 #include "dsp/WTOscillator.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,7 @@ protected:
     static void SetUpTestSuite() { table = WaveTable::shared(); }
     static void TearDownTestSuite() { table.reset(); }
 
-    float& param(const char* fullName)
-    {
-        const int index = effect.findParameter(fullName);
-        EXPECT_GE(index, 0) << fullName;
-        return effect.parameter(index).value;
-    }
+    float& param(const char* fullName) { return ::param(effect, fullName); }
     std::string text(WTOscillator& osc, const char* name, float value, std::size_t size = 32)
     {
         char buffer[32];
@@ -146,7 +142,7 @@ TEST_F(OscillatorTest, WaveChoicePlaysThatWave)
         Effect local;
         WTOscillator osc(&local, "Osc1", table.get());
         osc.noteOn(69, 1);
-        local.parameter(local.findParameter("Osc1Wave")).value = value;
+        ::param(local, "Osc1Wave") = value;
         osc.process(45056, 16);
         ASSERT_EQ(osc.increment, 10u << 22);
         const int expectedWave = value == 0.0625f ? 1 : value == 0.25f ? 2 : value == 0.0f ? 0 : 8;
@@ -203,8 +199,8 @@ TEST_F(OscillatorTest, PositionCombDoublesOddWaves)
     Effect other;
     WTOscillator comb(&other, "Osc1", table.get());
     param("Osc1Wave") = 0.0f;
-    other.parameter(other.findParameter("Osc1Wave")).value = 0.0f;
-    other.parameter(other.findParameter("Osc1Position")).value = 1e-9f;
+    ::param(other, "Osc1Wave") = 0.0f;
+    ::param(other, "Osc1Position") = 1e-9f;
     plain.process(44100, 16);
     comb.process(44100, 16);
     for (int j = 0; j < 16; ++j)
@@ -254,7 +250,7 @@ TEST_F(OscillatorTest, HostileValuesNeverBreakTheOutput)
             Effect local;
             WTOscillator osc(&local, "Osc1", table.get());
             osc.noteOn(127, 1);
-            local.parameter(local.findParameter(name)).value = value;
+            ::param(local, name) = value;
             for (int count = 1; count <= kSubBlock; ++count) {
                 for (float& m : osc.pitchInput)
                     m = values[count % 8];

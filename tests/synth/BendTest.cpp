@@ -1,4 +1,5 @@
 #include "SynthFixture.h"
+#include "tests/support/ChunkBuilder.h"
 
 #include <cmath>
 #include <cstring>
@@ -8,30 +9,10 @@ namespace {
 // A program chunk with one bent parameter, the way a host would restore it.
 std::vector<uint8_t> programWithBend(const std::string& name, float value, const std::vector<BendPoint>& points)
 {
-    std::vector<uint8_t> out;
-    auto be32 = [&](uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8)
-            out.push_back(uint8_t(v >> s));
-    };
-    auto f32 = [&](float f) {
-        uint8_t b[4];
-        std::memcpy(b, &f, 4);
-        out.insert(out.end(), b, b + 4);
-    };
-    out.insert(out.end(), {'v', 'q', 'p', 's'});
-    be32(1);
-    be32(1);
-    char programName[32] = "bent";
-    out.insert(out.end(), programName, programName + 32);
-    be32(uint32_t(name.size()));
-    be32(uint32_t(points.size()));
-    f32(value);
-    out.insert(out.end(), name.begin(), name.end());
-    for (const BendPoint& p : points) {
-        f32(p.value);
-        f32(p.time);
-    }
-    return out;
+    ChunkBuilder chunk;
+    chunk.header("vqps", 1, "bent");
+    chunk.entry(name, value, points);
+    return chunk.out;
 }
 
 } // namespace

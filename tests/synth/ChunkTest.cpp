@@ -1,4 +1,5 @@
 #include "SynthFixture.h"
+#include "tests/support/ChunkBuilder.h"
 
 #include <cmath>
 #include <cstring>
@@ -20,42 +21,6 @@ uint32_t be32(const std::vector<uint8_t>& b, std::size_t at)
 {
     return (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) | (uint32_t(b[at + 2]) << 8) | b[at + 3];
 }
-
-struct Builder {
-    std::vector<uint8_t> out;
-    void be(uint32_t v)
-    {
-        for (int s = 24; s >= 0; s -= 8)
-            out.push_back(uint8_t(v >> s));
-    }
-    void f(float v)
-    {
-        uint8_t b[4];
-        std::memcpy(b, &v, 4);
-        out.insert(out.end(), b, b + 4);
-    }
-    void text(const std::string& s) { out.insert(out.end(), s.begin(), s.end()); }
-    void header(const char* magic, uint32_t count, const char* name = "loaded")
-    {
-        text(magic);
-        be(1);
-        be(count);
-        char n[32] = {};
-        std::strncpy(n, name, 31);
-        out.insert(out.end(), n, n + 32);
-    }
-    void entry(const std::string& name, float value, std::vector<std::pair<float, float>> points = {})
-    {
-        be(uint32_t(name.size()));
-        be(uint32_t(points.size()));
-        f(value);
-        text(name);
-        for (auto& p : points) {
-            f(p.first); // value
-            f(p.second); // time
-        }
-    }
-};
 
 } // namespace
 
@@ -125,11 +90,11 @@ TEST_F(Chunks, RandomisedBankWithBendsSurvivesARoundTrip)
 
 TEST_F(Chunks, ProgramChunkMatchesByNameAndSkipsUnknownEntries)
 {
-    Builder b;
+    ChunkBuilder b;
     b.header("vqps", 3, "reordered");
     b.entry("DelayTime", 0.9f);
-    b.entry("NoSuchThing", 0.5f, {{1, 2}, {3, 4}, {5, 6}});
-    b.entry("AmpEnvAttack", 0.125f, {{0.5f, 0.25f}});
+    b.entry("NoSuchThing", 0.5f, {{2, 1}, {4, 3}, {6, 5}});
+    b.entry("AmpEnvAttack", 0.125f, {{0.25f, 0.5f}});
     synth->setProgram(7);
     synth->setChunk(b.out.data(), static_cast<VstInt32>(b.out.size()), true);
     EXPECT_EQ(synth->getProgram(), 7);
@@ -149,10 +114,8 @@ TEST_F(Chunks, ShortBankLeavesTheRestOfTheStore)
 {
     synth->setProgram(5);
     synth->setParameter(27, 0.3f);
-    Builder b;
-    b.text("vqbk");
-    b.be(1);
-    b.be(2);
+    ChunkBuilder b;
+    b.bank(2);
     b.header("vqps", 1, "first");
     b.entry("FilterCutoff", 0.1f);
     b.header("vqps", 1, "second");
@@ -169,10 +132,10 @@ TEST_F(Chunks, ShortBankLeavesTheRestOfTheStore)
 
 TEST_F(Chunks, DamagedChunksApplyOnlyWhatIsComplete)
 {
-    Builder b;
+    ChunkBuilder b;
     b.header("vqps", 4000000000u, "damaged");
     b.entry("FilterCutoff", 0.1f);
-    b.entry("DelayTime", 0.7f, {{0.1f, 0.2f}, {0.3f, 0.4f}});
+    b.entry("DelayTime", 0.7f, {{0.2f, 0.1f}, {0.4f, 0.3f}});
     const std::size_t full = b.out.size();
     synth->armBend();
     synth->setParameter(54, 0.6f); // a bend the damaged entry must not destroy
@@ -185,16 +148,14 @@ TEST_F(Chunks, DamagedChunksApplyOnlyWhatIsComplete)
     // Every possible truncation and huge counts are read safely.
     for (std::size_t cut = 0; cut <= full; ++cut)
         synth->setChunk(b.out.data(), static_cast<VstInt32>(cut), true);
-    Builder huge;
+    ChunkBuilder huge;
     huge.header("vqps", 1);
     huge.be(0xFFFFFFFFu);
     huge.be(0xFFFFFFFFu);
     huge.f(1.0f);
     synth->setChunk(huge.out.data(), static_cast<VstInt32>(huge.out.size()), true);
-    Builder bank;
-    bank.text("vqbk");
-    bank.be(1);
-    bank.be(0xFFFFFFFFu);
+    ChunkBuilder bank;
+    bank.bank(0xFFFFFFFFu);
     synth->setChunk(bank.out.data(), static_cast<VstInt32>(bank.out.size()), false);
     synth->setChunk(nullptr, 100, false);
     EXPECT_EQ(synth->getParameter(27), 0.1f);
@@ -226,15 +187,13 @@ TEST_F(Chunks, HostileValuesAndBendsLoadAsTheyAreAndSoundFinite)
     const float inf = std::numeric_limits<float>::infinity();
     const float hostile[] = {nan, inf, -inf, 1e30f, -1e30f, 2.0f, negativeNan};
     const int kinds = sizeof hostile / sizeof hostile[0];
-    Builder b;
-    b.text("vqbk");
-    b.be(1);
-    b.be(32);
+    ChunkBuilder b;
+    b.bank(32);
     for (int p = 0; p < 32; ++p) {
         b.header("vqps", 56, ("hostile " + std::to_string(p)).c_str());
         for (int i = 0; i < 56; ++i) {
             const auto pick = [&](int k) { return hostile[(p < kinds ? p : p + i + k) % kinds]; };
-            b.entry(synth->parameter(i).name, pick(0), {{pick(1), 0.0f}, {pick(2), 0.05f}, {pick(3), 0.1f}});
+            b.entry(synth->parameter(i).name, pick(0), {{0.0f, pick(1)}, {0.05f, pick(2)}, {0.1f, pick(3)}});
         }
     }
     synth->setChunk(b.out.data(), static_cast<VstInt32>(b.out.size()), false);

@@ -3,6 +3,7 @@
 // supplies a steady transport.
 
 #include "plugin/Synth.h"
+#include "tests/support/SynthRender.h"
 
 #include <gtest/gtest.h>
 
@@ -18,18 +19,7 @@ class SynthFixture : public ::testing::Test {
 protected:
     void SetUp() override { synth = std::make_unique<Synth>(fixtureHost); }
 
-    std::vector<float> render(int frames, int block = 512)
-    {
-        std::vector<float> out;
-        std::vector<float> left(static_cast<std::size_t>(block)), right(static_cast<std::size_t>(block));
-        for (int done = 0; done < frames; done += block) {
-            const int n = std::min(block, frames - done);
-            float* outputs[2] = {left.data(), right.data()};
-            synth->processReplacing(nullptr, outputs, n);
-            out.insert(out.end(), left.begin(), left.begin() + n);
-        }
-        return out;
-    }
+    std::vector<float> render(int frames, int block = 512) { return renderSynth(*synth, frames, block); }
 
     int index(const char* name) { return synth->findParameter(name); }
 

@@ -1,6 +1,7 @@
 #include "dsp/Amplifier.h"
 #include "dsp/Mixer.h"
-#include "Signal.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +9,6 @@
 #include <limits>
 
 using namespace Vorn;
-using voicepath::param;
-using voicepath::Signal;
 
 namespace {
 
@@ -22,7 +21,7 @@ struct MixerRig {
         }
     }
     Effect effect;
-    Signal osc1, osc2;
+    Feed osc1, osc2;
     Mixer mixer;
 };
 
@@ -111,7 +110,7 @@ TEST(Mixer, ShowsRingModAsPercentAndBalanceAsDecimal)
 TEST(Amplifier, ScalesByTwiceTheGainAndTheEnvelope)
 {
     Effect effect;
-    Signal filter(&effect, "Filter"), env(&effect, "AmpEnv", 1.0f);
+    Feed filter(&effect, "Filter"), env(&effect, "AmpEnv", 1.0f);
     Amplifier amp(&effect, "Amplifier", &filter, &env);
     ASSERT_EQ(effect.findParameter("AmplifierGain"), 0);
     EXPECT_EQ(effect.parameter(0).defaultValue, 0.5f);

@@ -1,7 +1,9 @@
 #include "dsp/Mixer.h"
 #include "dsp/ModMatrix.h"
 #include "dsp/SVFilter.h"
-#include "Signal.h"
+#include "VoiceRoutes.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -11,29 +13,17 @@
 #include <string>
 
 using namespace Vorn;
-using voicepath::param;
-using voicepath::Signal;
 
 namespace {
 
 // The voice's matrix with its ten routes, wired to a real filter and mixer
 // and to plain buffers standing in for the oscillators' and LFOs' inputs.
-struct MatrixRig {
+struct MatrixRig : StandInInputs {
     MatrixRig()
         : modEnv(&effect, "ModEnv"), lfo1(&effect, "LFO1"), lfo2(&effect, "LFO2"), osc(&effect, "Osc"),
           mixer(&effect, "Mixer", &osc, &osc), filter(&effect, "Filter", &mixer), mod(&effect, "Mod")
     {
-        mod.addRoute("L1Cutoff", &lfo1, nullptr, 1, filter.cutoffInput, nullptr);
-        mod.addRoute("L1Balance", &lfo1, nullptr, 1, mixer.balanceInput, nullptr);
-        mod.addRoute("L2Pitch", &lfo2, nullptr, 1, pitch1, pitch2);
-        mod.addRoute("L2Position", &lfo2, nullptr, 1, position1, position2);
-        mod.addRoute("MCutoff", &modEnv, nullptr, 2, filter.cutoffInput, nullptr);
-        mod.addRoute("MLFOAmp", &modEnv, nullptr, 1, amp1, amp2);
-        mod.addRoute("MBalance", &modEnv, nullptr, 1, mixer.balanceInput, nullptr);
-        mod.addRoute("MPitch", &modEnv, nullptr, 2, pitch1, pitch2);
-        mod.addRoute("MPosition", &modEnv, nullptr, 1, position1, position2);
-        mod.addRoute("MRingMod", &modEnv, nullptr, 1, mixer.ringModInput, nullptr);
-        mod.registerDepths();
+        addVoiceRoutes(mod, modEnv, lfo1, lfo2, filter, mixer);
         // Leave garbage in every destination so clearing is observable.
         for (float* buffer : destinations())
             std::fill(buffer, buffer + kSubBlock, 123.0f);
@@ -50,12 +40,10 @@ struct MatrixRig {
     }
 
     Effect effect;
-    Signal modEnv, lfo1, lfo2, osc;
+    Feed modEnv, lfo1, lfo2, osc;
     Mixer mixer;
     SVFilter filter;
     ModMatrix mod;
-    float pitch1[kSubBlock] = {}, pitch2[kSubBlock] = {}, position1[kSubBlock] = {}, position2[kSubBlock] = {};
-    float amp1[kSubBlock] = {}, amp2[kSubBlock] = {};
 };
 
 } // namespace
@@ -77,7 +65,7 @@ TEST(ModMatrix, RegistersOneZeroDepthPerRouteAfterTheVoiceParameters)
 TEST(ModMatrix, SecondVoiceSharesTheDepthParameters)
 {
     Effect effect;
-    Signal env(&effect, "ModEnv", 1.0f);
+    Feed env(&effect, "ModEnv", 1.0f);
     float a[kSubBlock] = {}, b[kSubBlock] = {};
     ModMatrix first(&effect, "Mod"), second(&effect, "Mod");
     first.addRoute("MPitch", &env, nullptr, 2, a, nullptr);
@@ -157,7 +145,7 @@ TEST(ModMatrix, ProcessesOnlyCountSamples)
 TEST(ModMatrix, ScalerIsReadAtTheMiddleSample)
 {
     Effect effect;
-    Signal source(&effect, "Src", 1.0f), scaler(&effect, "Vel");
+    Feed source(&effect, "Src", 1.0f), scaler(&effect, "Vel");
     for (int j = 0; j < kSubBlock; ++j)
         scaler.output[j] = static_cast<float>(j + 1);
     float out[kSubBlock] = {};
@@ -180,7 +168,7 @@ TEST(ModMatrix, ScalerIsReadAtTheMiddleSample)
 TEST(ModMatrix, RouteWithoutDepthIsSkipped)
 {
     Effect effect;
-    Signal source(&effect, "Src", 1.0f);
+    Feed source(&effect, "Src", 1.0f);
     float out[kSubBlock];
     std::fill(out, out + kSubBlock, 7.0f);
     ModMatrix mod(&effect, "Mod");

@@ -1,5 +1,6 @@
 #include "dsp/SVFilter.h"
-#include "Signal.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <string>
 
 using namespace Vorn;
-using voicepath::param;
-using voicepath::Signal;
 
 namespace {
 
@@ -36,7 +35,7 @@ struct FilterRig {
             filter->process(44100, count);
     }
     Effect effect;
-    Signal in;
+    Feed in;
     SVFilter first;
     std::unique_ptr<SVFilter> filter;
 };
@@ -51,7 +50,7 @@ double dampingFor(double resonance)
 TEST(SVFilter, RegistersItsParametersInOrder)
 {
     Effect effect;
-    Signal in(&effect, "Sat");
+    Feed in(&effect, "Sat");
     SVFilter filter(&effect, "Filter", &in);
     ASSERT_EQ(effect.parameterCount(), 3);
     EXPECT_EQ(effect.parameter(0).name, "FilterCutoff");

@@ -1,6 +1,8 @@
 #include "dsp/FirResampler.h"
 #include "dsp/Saturator.h"
-#include "Signal.h"
+#include "tests/support/Feed.h"
+#include "tests/support/PlainFirRing.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +11,6 @@
 #include <numeric>
 
 using namespace Vorn;
-using voicepath::param;
-using voicepath::Signal;
 
 TEST(OversampleFir, IsSymmetricWithUnitSumAndQuarterPhases)
 {
@@ -86,7 +86,7 @@ struct SaturatorRig {
             saturator.process(44100, kSubBlock);
     }
     Effect effect;
-    Signal mixer;
+    Feed mixer;
     Saturator saturator;
 };
 
@@ -156,18 +156,7 @@ TEST(Saturator, NonFiniteDriveStillGivesFiniteOutput)
 // pushes one sample at a time and sums each phase oldest-first.
 TEST(FirResampler, MatchesAPlainRingBufferForAnyBlockSizes)
 {
-    struct Ring {
-        float h[8] = {};
-        int p = 0;
-        void push(float x) { h[p] = x; p = (p + 1) % 8; }
-        float phase(int j) const
-        {
-            float s = 0.0f;
-            for (int k = 0; k < 8; ++k)
-                s += kOversampleFir[j + 4 * k] * h[((p - k) % 8 + 8) % 8];
-            return s;
-        }
-    } upRing, downRing;
+    PlainFirRing upRing, downRing;
     FirResampler up(kOversampleFir), down(kOversampleFir);
     unsigned seed = 11;
     auto next = [&] {

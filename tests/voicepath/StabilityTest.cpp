@@ -8,7 +8,9 @@
 #include "dsp/ModMatrix.h"
 #include "dsp/SVFilter.h"
 #include "dsp/Saturator.h"
-#include "Signal.h"
+#include "VoiceRoutes.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -18,28 +20,17 @@
 #include <vector>
 
 using namespace Vorn;
-using voicepath::Signal;
 
 namespace {
 
-struct VoicePath {
+struct VoicePath : StandInInputs {
     VoicePath()
         : ampEnv(&effect, "AmpEnv"), modEnv(&effect, "ModEnv"), lfo1(&effect, "LFO1"), lfo2(&effect, "LFO2"),
           mod(&effect, "Mod"), osc1(&effect, "Osc1"), osc2(&effect, "Osc2"), mixer(&effect, "Mixer", &osc1, &osc2),
           saturator(&effect, "Saturator", &mixer), filter(&effect, "Filter", &saturator),
           amplifier(&effect, "Amplifier", &filter, &ampEnv)
     {
-        mod.addRoute("L1Cutoff", &lfo1, nullptr, 1, filter.cutoffInput, nullptr);
-        mod.addRoute("L1Balance", &lfo1, nullptr, 1, mixer.balanceInput, nullptr);
-        mod.addRoute("L2Pitch", &lfo2, nullptr, 1, pitch1, pitch2);
-        mod.addRoute("L2Position", &lfo2, nullptr, 1, position1, position2);
-        mod.addRoute("MCutoff", &modEnv, nullptr, 2, filter.cutoffInput, nullptr);
-        mod.addRoute("MLFOAmp", &modEnv, nullptr, 1, amp1, amp2);
-        mod.addRoute("MBalance", &modEnv, nullptr, 1, mixer.balanceInput, nullptr);
-        mod.addRoute("MPitch", &modEnv, nullptr, 2, pitch1, pitch2);
-        mod.addRoute("MPosition", &modEnv, nullptr, 1, position1, position2);
-        mod.addRoute("MRingMod", &modEnv, nullptr, 1, mixer.ringModInput, nullptr);
-        mod.registerDepths();
+        addVoiceRoutes(mod, modEnv, lfo1, lfo2, filter, mixer);
     }
     void process(int count)
     {
@@ -48,15 +39,13 @@ struct VoicePath {
     }
 
     Effect effect;
-    Signal ampEnv, modEnv, lfo1, lfo2;
+    Feed ampEnv, modEnv, lfo1, lfo2;
     ModMatrix mod;
-    Signal osc1, osc2;
+    Feed osc1, osc2;
     Mixer mixer;
     Saturator saturator;
     SVFilter filter;
     Amplifier amplifier;
-    float pitch1[kSubBlock] = {}, pitch2[kSubBlock] = {}, position1[kSubBlock] = {}, position2[kSubBlock] = {};
-    float amp1[kSubBlock] = {}, amp2[kSubBlock] = {};
 };
 
 } // namespace
@@ -81,9 +70,9 @@ TEST(VoicePathStability, MinuteOfExtremeParametersStaysFinite)
 
     std::vector<float*> steer, gain;
     for (const char* name : steering)
-        steer.push_back(&voice.effect.parameter(voice.effect.findParameter(name)).value);
+        steer.push_back(&param(voice.effect, name));
     for (const char* name : gains)
-        gain.push_back(&voice.effect.parameter(voice.effect.findParameter(name)).value);
+        gain.push_back(&param(voice.effect, name));
 
     long samples = 0;
     long nonFinite = 0;

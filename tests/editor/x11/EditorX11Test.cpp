@@ -12,6 +12,7 @@
 #include "gui/COffscreenContext.h"
 #include "gui/CTextLabel.h"
 #include "plugin/Synth.h"
+#include "tests/support/XServerTest.h"
 
 #include <gtest/gtest.h>
 
@@ -124,24 +125,13 @@ private:
     std::thread thread_;
 };
 
-class EditorX11Test : public ::testing::Test {
+class EditorX11Test : public XServerTest {
 protected:
-    static constexpr int kWidth = 740, kHeight = 520;
-
-    // One connection for the whole run: a server left without clients resets.
-    static void SetUpTestSuite() { display = XOpenDisplay(nullptr); }
-    static void TearDownTestSuite()
-    {
-        if (display)
-            XCloseDisplay(display);
-        display = nullptr;
-    }
-
     void SetUp() override
     {
-        ASSERT_NE(display, nullptr) << "no X server: run under xvfb-run";
-        int eventBase, errorBase, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor));
+        XServerTest::SetUp();
+        if (HasFatalFailure())
+            return;
         {
             std::lock_guard<std::mutex> lock(callsMutex);
             calls.clear();
@@ -160,23 +150,13 @@ protected:
             synth->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
         audio.reset();
         synth.reset();
-        if (parent) {
-            XDestroyWindow(display, parent);
-            XSync(display, False);
-        }
+        XServerTest::TearDown();
     }
 
     // Makes the host's window, opens the editor in it and starts the audio.
     void openEditor()
     {
-        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0,
-                                     BlackPixel(display, 0), BlackPixel(display, 0));
-        XSelectInput(display, parent, StructureNotifyMask);
-        XMapWindow(display, parent);
-        XEvent event;
-        do
-            XNextEvent(display, &event);
-        while (event.type != MapNotify);
+        mapHostWindow();
         ASSERT_EQ(synth->dispatcher(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent)),
                                     0.0f),
                   1);
@@ -206,21 +186,13 @@ protected:
         return false;
     }
 
-    void movePointer(int x, int y)
-    {
-        XTestFakeMotionEvent(display, 0, x, y, CurrentTime);
-        XSync(display, False);
-    }
+    using XServerTest::movePointer;
     void movePointer(CView* view)
     {
         const CRect& r = view->getViewSize();
         movePointer((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     }
-    void button(bool down)
-    {
-        XTestFakeButtonEvent(display, 1, down ? True : False, CurrentTime);
-        XSync(display, False);
-    }
+    void button(bool down) { XServerTest::button(1, down); }
     void clickOn(CView* view)
     {
         movePointer(view);
@@ -240,14 +212,11 @@ protected:
         return std::string(editor->getReadoutParameter()->getText()) + "|" + editor->getReadoutValue()->getText();
     }
 
-    static Display* display;
-    Window parent = 0;
     std::unique_ptr<Synth> synth;
     SynthEditor* editor = nullptr;
     std::unique_ptr<AudioThread> audio;
 };
 
-Display* EditorX11Test::display = nullptr;
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "editor/SynthEditor.h"
 #include "plugin/Synth.h"
 #include "support/TestHost.h"
+#include "tests/support/XServerTest.h"
 
 #include <gtest/gtest.h>
 
@@ -29,10 +30,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Opened before any test and kept to the end: an X server left without
-// clients resets itself, and would refuse the next suite's connection.
-Display* const display = XOpenDisplay(nullptr);
 
 void sleepMs(int ms)
 {
@@ -67,10 +64,8 @@ cairo_surface_t* image(const char* name)
     return surface;
 }
 
-class HostEmbeddingX11Test : public ::testing::Test {
+class HostEmbeddingX11Test : public XServerTest {
 protected:
-    static constexpr int kWidth = 740, kHeight = 520;
-
     static void SetUpTestSuite()
     {
         layout = image("Layout.png");
@@ -87,9 +82,9 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_NE(display, nullptr) << "no X server: run under xvfb-run";
-        int eventBase, errorBase, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor));
+        XServerTest::SetUp();
+        if (HasFatalFailure())
+            return;
         movePointer(kWidth + 100, kHeight + 100);
         ASSERT_NE(host.start(44100.0f, 512), nullptr) << host.error;
     }
@@ -100,23 +95,13 @@ protected:
         if (host.effect)
             host.dispatch(effEditClose);
         host.close();
-        if (parent) {
-            XDestroyWindow(display, parent);
-            XSync(display, False);
-        }
+        XServerTest::TearDown();
     }
 
     // The host's window, mapped, with the editor opened in it. No idle yet.
     void openEditor()
     {
-        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0,
-                                     BlackPixel(display, 0), BlackPixel(display, 0));
-        XSelectInput(display, parent, StructureNotifyMask);
-        XMapWindow(display, parent);
-        XEvent event;
-        do
-            XNextEvent(display, &event);
-        while (event.type != MapNotify);
+        mapHostWindow();
         ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent))), 1);
     }
 
@@ -170,16 +155,6 @@ protected:
         sleepMs(50);
     }
 
-    void movePointer(int x, int y)
-    {
-        XTestFakeMotionEvent(display, 0, x, y, CurrentTime);
-        XSync(display, False);
-    }
-    void button(unsigned int which, bool down)
-    {
-        XTestFakeButtonEvent(display, which, down ? True : False, CurrentTime);
-        XSync(display, False);
-    }
     void press() { button(1, true); }
     void release() { button(1, false); }
     void clickOn(const Control& c)
@@ -256,7 +231,6 @@ protected:
     static cairo_surface_t* resetStrip;
     static cairo_surface_t* bendRest;
     TestHost host;
-    Window parent = 0;
     std::atomic<bool> audioRunning{false};
     std::thread audio;
 };

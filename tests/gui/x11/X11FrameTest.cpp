@@ -9,6 +9,7 @@
 #include "gui/CKickButton.h"
 #include "gui/CMovieButton.h"
 #include "gui/COffscreenContext.h"
+#include "tests/support/XServerTest.h"
 
 #include <gtest/gtest.h>
 
@@ -51,43 +52,15 @@ struct HoverKnob : CAnimKnob {
     }
 };
 
-class X11FrameTest : public ::testing::Test {
+class X11FrameTest : public XServerTest {
 protected:
-    static constexpr int kWidth = 740, kHeight = 520;
-
-    // One host connection for the whole run, as a host keeps its own: an X
-    // server without clients resets itself and refuses connections meanwhile.
-    static void SetUpTestSuite() { display = XOpenDisplay(nullptr); }
-    static void TearDownTestSuite()
-    {
-        if (display)
-            XCloseDisplay(display);
-        display = nullptr;
-    }
-
     void SetUp() override
     {
-        ASSERT_NE(display, nullptr) << "no X server: run under xvfb-run";
-        int eventBase, errorBase, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor));
-        // The host's editor window, at the top-left of the screen.
-        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0,
-                                     BlackPixel(display, 0), BlackPixel(display, 0));
-        XSelectInput(display, parent, StructureNotifyMask);
-        XMapWindow(display, parent);
-        XEvent event;
-        do
-            XNextEvent(display, &event);
-        while (event.type != MapNotify);
+        XServerTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        mapHostWindow(); // the host's editor window
         movePointer(kWidth + 100, kHeight + 100);
-    }
-
-    void TearDown() override
-    {
-        if (display && parent) {
-            XDestroyWindow(display, parent);
-            XSync(display, False);
-        }
     }
 
     void* parentHandle() const { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent)); }
@@ -113,16 +86,7 @@ protected:
         }
     }
 
-    void movePointer(int x, int y)
-    {
-        XTestFakeMotionEvent(display, 0, x, y, CurrentTime);
-        XSync(display, False);
-    }
-    void button(bool down)
-    {
-        XTestFakeButtonEvent(display, 1, down ? True : False, CurrentTime);
-        XSync(display, False);
-    }
+    void button(bool down) { XServerTest::button(1, down); }
 
     int childCount()
     {
@@ -172,11 +136,7 @@ protected:
         return count;
     }
 
-    static Display* display;
-    Window parent = 0;
 };
-
-Display* X11FrameTest::display = nullptr;
 
 int openFileDescriptors()
 {

@@ -17,16 +17,6 @@ namespace {
 
 constexpr int kInstances = 8;
 
-std::vector<float> playAlone(int seed)
-{
-    TestHost host;
-    if (!startForScript(host, seed))
-        return {};
-    std::vector<float> audio = playScript(host, seed);
-    host.close();
-    return audio;
-}
-
 } // namespace
 
 TEST(InstancesOnADisplay, EditorsOpeningAndClosingChangeNoInstancesSound)

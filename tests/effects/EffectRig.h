@@ -1,9 +1,16 @@
 #pragma once
-// Test helpers: a module whose output the test writes, and a runner that
-// pushes a whole signal through an effect block by block.
+// Test helpers for the global effects: the chain as the instrument builds
+// it, a runner that pushes a whole signal through an effect block by block
+// from a Feed whose output it writes, and the signals to push.
 
+#include "dsp/Chorus.h"
+#include "dsp/Delay.h"
 #include "dsp/Module.h"
+#include "dsp/Phaser.h"
+#include "dsp/Redux.h"
 #include "dsp/WaveTable.h"
+#include "tests/support/Feed.h"
+#include "tests/support/Param.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +18,6 @@
 #include <vector>
 
 namespace EffectsTest {
-
-class Feed : public Vorn::Module {
-public:
-    explicit Feed(Vorn::Effect* owner) : Vorn::Module(owner, "feed") {}
-    void process(int, int) override {}
-};
 
 // The shared wave table, kept alive for the whole test run so that it is
 // built only once.
@@ -26,12 +27,16 @@ inline std::shared_ptr<const Vorn::WaveTable> keptTable()
     return table;
 }
 
-inline void setParam(Vorn::Effect& effect, const char* name, float value)
-{
-    const int index = effect.findParameter(name);
-    ASSERT_GE(index, 0) << name;
-    effect.parameter(index).value = value;
-}
+// The four global effects as the instrument builds them, after a Feed.
+struct GlobalChain {
+    std::shared_ptr<const Vorn::WaveTable> table = keptTable();
+    Vorn::Effect effect;
+    Feed feed{&effect};
+    Vorn::Redux redux{&effect, "Digi", &feed};
+    Vorn::Phaser phaser{&effect, "Phaser", &redux, table.get()};
+    Vorn::Chorus chorus{&effect, "Chorus", &phaser, table.get()};
+    Vorn::Delay delay{&effect, "Delay", &chorus};
+};
 
 // Runs `input` through `module` in blocks of `block` samples.
 inline std::vector<float> run(Feed& feed, Vorn::Module& module, const std::vector<float>& input,
