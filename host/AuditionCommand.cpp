@@ -1,6 +1,7 @@
 #include "host/AuditionCommand.h"
 
 #include "host/AudioFileSink.h"
+#include "host/CommandLine.h"
 #include "host/HostError.h"
 #include "host/Loudness.h"
 #include "host/Plugin.h"
@@ -24,10 +25,6 @@ using namespace TarvelHost;
 
 namespace {
 
-struct UsageError : HostError {
-    using HostError::HostError;
-};
-
 struct Options {
     std::string plugin, output, splitDir, load, programs;
     double gapSeconds = 1.0;
@@ -35,19 +32,6 @@ struct Options {
     SampleFormat format = SampleFormat::Pcm24;
     bool quiet = false;
 };
-
-double parseNumber(const std::string& option, const std::string& text, double low, double high)
-{
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != 0 || errno != 0 || !std::isfinite(v) || v < low || v > high) {
-        char range[64];
-        std::snprintf(range, sizeof range, "%g to %g", low, high);
-        throw UsageError(option + " needs a number from " + range + ", not \"" + text + "\"");
-    }
-    return v;
-}
 
 int parseWhole(const std::string& option, const std::string& text, int low, int high)
 {
@@ -64,44 +48,36 @@ Options parse(int argc, char** argv)
     // so the render ends only after a longer silence than that.
     o.settings.tailSeconds = 1.6;
     o.settings.maxTailSeconds = 30.0;
-    std::vector<std::string> positional;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto next = [&]() -> std::string {
-            if (i + 1 >= argc)
-                throw UsageError(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "-o" || arg == "--output")
-            o.output = next();
-        else if (arg == "--split")
-            o.splitDir = next();
-        else if (arg == "--load")
-            o.load = next();
-        else if (arg == "--programs")
-            o.programs = next();
-        else if (arg == "--gap")
-            o.gapSeconds = parseNumber(arg, next(), 0.0, 60.0);
-        else if (arg == "--format")
-            o.format = AudioFileSink::parseFormat(next());
-        else if (arg == "--rate")
-            o.settings.sampleRate = parseWhole(arg, next(), 8000, 384000);
-        else if (arg == "--block")
-            o.settings.blockSize = parseWhole(arg, next(), 1, 8192);
-        else if (arg == "--max-tail")
-            o.settings.maxTailSeconds = parseNumber(arg, next(), 0.0, 3600.0);
-        else if (arg == "--quiet" || arg == "-q")
+    OptionReader args(argc, argv, false);
+    while (args.next()) {
+        if (args.is("-o", "--output"))
+            o.output = args.value();
+        else if (args.is("--split"))
+            o.splitDir = args.value();
+        else if (args.is("--load"))
+            o.load = args.value();
+        else if (args.is("--programs"))
+            o.programs = args.value();
+        else if (args.is("--gap"))
+            o.gapSeconds = parseNumber(args.option(), args.value(), 0.0, 60.0);
+        else if (args.is("--format"))
+            o.format = AudioFileSink::parseFormat(args.value());
+        else if (args.is("--rate"))
+            o.settings.sampleRate = parseWhole(args.option(), args.value(), 8000, 384000);
+        else if (args.is("--block"))
+            o.settings.blockSize = parseWhole(args.option(), args.value(), 1, 8192);
+        else if (args.is("--max-tail"))
+            o.settings.maxTailSeconds = parseNumber(args.option(), args.value(), 0.0, 3600.0);
+        else if (args.is("--quiet", "-q"))
             o.quiet = true;
-        else if (arg.size() > 1 && arg[0] == '-')
-            throw UsageError("unknown option " + arg);
         else
-            positional.push_back(arg);
+            args.positional();
     }
-    if (positional.size() != 1)
+    if (args.positionals().size() != 1)
         throw UsageError("audition needs one plug-in");
     if (o.output.empty() == o.splitDir.empty())
         throw UsageError("audition needs either -o OUT.wav or --split DIR");
-    o.plugin = positional[0];
+    o.plugin = args.positionals()[0];
     return o;
 }
 
