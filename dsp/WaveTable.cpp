@@ -166,6 +166,102 @@ void fillSines(float d, int from, float* row)
     }
 }
 
+// The harmonic range [lo, hi) that each level n (1 .. levels - 1) adds on
+// top of the level above it. It does not depend on the wave, so the ranges
+// are worked out once, in the same float steps.
+struct LevelSteps {
+    std::vector<int> lo, hi;
+    int highest = 0; // the highest hi, at most the row length
+};
+
+LevelSteps levelSteps(int levels)
+{
+    LevelSteps steps;
+    steps.lo.assign(static_cast<std::size_t>(levels), 0);
+    steps.hi.assign(static_cast<std::size_t>(levels), 0);
+    float x = static_cast<float>(1024.0f / static_cast<float>(std::pow(kRatio, static_cast<double>(levels))));
+    for (int n = levels - 1; n >= 1; --n) {
+        float f = x;
+        x = static_cast<float>(static_cast<double>(f) * kRatio);
+        steps.lo[static_cast<std::size_t>(n)] = static_cast<int>(f);
+        steps.hi[static_cast<std::size_t>(n)] = static_cast<int>(std::floor(x));
+        if (steps.hi[static_cast<std::size_t>(n)] > steps.highest)
+            steps.highest = steps.hi[static_cast<std::size_t>(n)];
+    }
+    if (steps.highest > WaveTable::kSamplesPerLevel)
+        steps.highest = WaveTable::kSamplesPerLevel; // the spectra have no more than 1024 entries
+    return steps;
+}
+
+// The rows sin((float)(j * d_h)) of the harmonics h, each the same for every
+// wave and so evaluated once. Since d_2h is exactly 2 * d_h (doubling is
+// exact in double and survives the rounding to float), (float)(j * d_2h)
+// equals (float)(2j * d_h): the first half of an even harmonic's row is
+// every other sample of the row of half that harmonic. The even samples of
+// the rows that a later harmonic will need are kept for that.
+class SineRows {
+public:
+    static constexpr int N = WaveTable::kSamplesPerLevel;
+    static constexpr int kHalf = N / 2;
+
+    explicit SineRows(int highest)
+        : keptRows_(highest / 2 + 1), kept_(static_cast<std::size_t>(keptRows_) * kHalf),
+          haveRow_(static_cast<std::size_t>(keptRows_), 0)
+    {
+    }
+
+    // Whether a later harmonic reads harmonic h's row.
+    bool keeps(int h) const { return h < keptRows_; }
+
+    void fill(int h, float* row)
+    {
+        const float d = static_cast<float>(h * kTwoPi * (1.0 / 1024.0));
+        int j = 0;
+        if ((h & 1) == 0 && haveRow_[static_cast<std::size_t>(h / 2)]) {
+            const float* half = kept_.data() + static_cast<std::size_t>(h / 2) * kHalf;
+            for (; j < kHalf; ++j)
+                row[j] = half[j];
+        }
+        fillSines(d, j, row);
+        if (keeps(h)) {
+            float* evens = kept_.data() + static_cast<std::size_t>(h) * kHalf;
+            for (int k = 0; k < kHalf; ++k)
+                evens[k] = row[2 * k];
+            haveRow_[static_cast<std::size_t>(h)] = 1;
+        }
+    }
+
+private:
+    const int keptRows_;
+    std::vector<float> kept_;
+    std::vector<unsigned char> haveRow_;
+};
+
+// Adds the harmonics lo .. hi - 1 of every wave to its running sum.
+void addHarmonics(int lo, int hi, const std::vector<float>& amplitudes, SineRows& sines, std::vector<float>& sums)
+{
+    constexpr int N = WaveTable::kSamplesPerLevel;
+    float row[N];
+    for (int h = lo < 1 ? 1 : lo; h < hi; ++h) {
+        // A zero amplitude adds +0 or -0, which leaves a sum that is
+        // never -0 unchanged; such harmonics are skipped.
+        bool used = false;
+        for (int w = 0; w < WaveTable::kWaveCount; ++w)
+            used = used || amplitudes[static_cast<std::size_t>(w * N + h)] != 0.0f;
+        if (!used && !sines.keeps(h))
+            continue;
+        sines.fill(h, row);
+        for (int w = 0; w < WaveTable::kWaveCount; ++w) {
+            const float a = amplitudes[static_cast<std::size_t>(w * N + h)];
+            if (a == 0.0f)
+                continue;
+            float* sum = sums.data() + w * N;
+            for (int k = 0; k < N; ++k)
+                sum[k] += row[k] * a;
+        }
+    }
+}
+
 } // namespace
 
 const int WaveTable::kLevelCount = computeLevelCount();
@@ -175,26 +271,7 @@ WaveTable::WaveTable()
     : samples_(static_cast<std::size_t>(kWaveCount) * static_cast<std::size_t>(kWaveStride), 0.0f)
 {
     constexpr int N = kSamplesPerLevel;
-    const int levels = kLevelCount;
-
-    // The harmonic range [lo, hi) that each level adds does not depend on the
-    // wave, so the ranges are worked out once, in the same float steps.
-    std::vector<int> stepLo(static_cast<std::size_t>(levels), 0);
-    std::vector<int> stepHi(static_cast<std::size_t>(levels), 0);
-    int highest = 0;
-    {
-        float x = static_cast<float>(1024.0f / static_cast<float>(std::pow(kRatio, static_cast<double>(levels))));
-        for (int n = levels - 1; n >= 1; --n) {
-            float f = x;
-            x = static_cast<float>(static_cast<double>(f) * kRatio);
-            stepLo[static_cast<std::size_t>(n)] = static_cast<int>(f);
-            stepHi[static_cast<std::size_t>(n)] = static_cast<int>(std::floor(x));
-            if (stepHi[static_cast<std::size_t>(n)] > highest)
-                highest = stepHi[static_cast<std::size_t>(n)];
-        }
-    }
-    if (highest > N)
-        highest = N; // the spectra have no more than 1024 entries
+    const LevelSteps steps = levelSteps(kLevelCount);
 
     // Each wave's running sum: level n is this sum after all harmonics below
     // the hi of its step, which is what copying each level down and adding
@@ -204,55 +281,12 @@ WaveTable::WaveTable()
     for (int w = 0; w < kWaveCount; ++w)
         fillSpectrum(w, amplitudes.data() + w * N);
 
-    // sin((float)(j * d_h)) is the same for every wave, so each one is
-    // evaluated once. Since d_2h is exactly 2 * d_h (doubling is exact in
-    // double and survives the rounding to float), (float)(j * d_2h) equals
-    // (float)(2j * d_h): the first half of an even harmonic's row is every
-    // other sample of the row of half that harmonic. The even samples of the
-    // rows that a later harmonic will need are kept for that.
-    constexpr int kHalf = N / 2;
-    const int keptRows = highest / 2 + 1;
-    std::vector<float> kept(static_cast<std::size_t>(keptRows) * kHalf);
-    std::vector<unsigned char> haveRow(static_cast<std::size_t>(keptRows), 0);
-    float row[N];
-
-    for (int n = levels - 1; n >= 1; --n) {
-        const int lo = stepLo[static_cast<std::size_t>(n)];
-        const int hi = stepHi[static_cast<std::size_t>(n)] < N ? stepHi[static_cast<std::size_t>(n)] : N;
-        for (int h = lo < 1 ? 1 : lo; h < hi; ++h) {
-            // A zero amplitude adds +0 or -0, which leaves a sum that is
-            // never -0 unchanged; such harmonics are skipped.
-            bool used = false;
-            for (int w = 0; w < kWaveCount; ++w)
-                used = used || amplitudes[static_cast<std::size_t>(w * N + h)] != 0.0f;
-            const bool keep = h < keptRows;
-            if (!used && !keep)
-                continue;
-
-            const float d = static_cast<float>(h * kTwoPi * (1.0 / 1024.0));
-            int j = 0;
-            if ((h & 1) == 0 && haveRow[static_cast<std::size_t>(h / 2)]) {
-                const float* half = kept.data() + static_cast<std::size_t>(h / 2) * kHalf;
-                for (; j < kHalf; ++j)
-                    row[j] = half[j];
-            }
-            fillSines(d, j, row);
-            if (keep) {
-                float* evens = kept.data() + static_cast<std::size_t>(h) * kHalf;
-                for (int k = 0; k < kHalf; ++k)
-                    evens[k] = row[2 * k];
-                haveRow[static_cast<std::size_t>(h)] = 1;
-            }
-
-            for (int w = 0; w < kWaveCount; ++w) {
-                const float a = amplitudes[static_cast<std::size_t>(w * N + h)];
-                if (a == 0.0f)
-                    continue;
-                float* sum = sums.data() + w * N;
-                for (int k = 0; k < N; ++k)
-                    sum[k] += row[k] * a;
-            }
-        }
+    // From the top level down, each level adds its harmonics to the sums and
+    // stores them; level 0 is a copy of level 1.
+    SineRows sines(steps.highest);
+    for (int n = kLevelCount - 1; n >= 1; --n) {
+        const int hi = steps.hi[static_cast<std::size_t>(n)] < N ? steps.hi[static_cast<std::size_t>(n)] : N;
+        addHarmonics(steps.lo[static_cast<std::size_t>(n)], hi, amplitudes, sines, sums);
         for (int w = 0; w < kWaveCount; ++w) {
             float* level = samples_.data() + static_cast<std::size_t>(w) * static_cast<std::size_t>(kWaveStride)
                 + static_cast<std::size_t>(n) * N;

@@ -92,7 +92,81 @@ int channelDataLength(uint8_t status)
     return (high == 0xC0 || high == 0xD0) ? 1 : 2;
 }
 
-// Returns whether the track's end-of-track event was reached.
+// A meta event, its type byte read: the tempo and time signature it may
+// carry go into the song's maps.
+void readMeta(MidiFile& song, Reader& r, MidiEvent& ev, std::size_t eventStart)
+{
+    ev.kind = MidiEvent::Meta;
+    ev.metaType = r.byte("meta event type");
+    uint32_t len = r.vlq("meta event length");
+    const uint8_t* payload = r.take(len, "meta event");
+    ev.data.assign(payload, payload + len);
+    if (ev.metaType == 0x51) {
+        if (len != 3)
+            fail("tempo event with a length other than 3", eventStart);
+        uint32_t us = (uint32_t(payload[0]) << 16) | (uint32_t(payload[1]) << 8) | payload[2];
+        if (us == 0)
+            fail("tempo event of zero microseconds per quarter note", eventStart);
+        song.tempoChanges.push_back({ev.tick, us});
+    } else if (ev.metaType == 0x58) {
+        if (len < 2)
+            fail("time signature event shorter than 2 bytes", eventStart);
+        if (payload[0] == 0 || payload[1] > 6)
+            fail("time signature out of range", eventStart);
+        song.timeSignatures.push_back({ev.tick, payload[0], 1 << payload[1]});
+    }
+}
+
+// A SysEx event whose first byte (F0 or F7) was read.
+void readSysEx(Reader& r, MidiEvent& ev, uint8_t first)
+{
+    ev.kind = MidiEvent::SysEx;
+    uint32_t len = r.vlq("SysEx length");
+    const uint8_t* payload = r.take(len, "SysEx event");
+    // An F0 event's dump starts with the F0 the file format leaves out;
+    // an F7 packet is sent as it stands.
+    std::size_t lead = first == 0xF0 ? 1 : 0;
+    ev.data.resize(lead + len);
+    if (lead)
+        ev.data[0] = 0xF0;
+    if (len > 0)
+        std::memcpy(ev.data.data() + lead, payload, len);
+}
+
+// A channel message whose first byte was read: its status, or under running
+// status its first data byte.
+void readChannel(Reader& r, MidiEvent& ev, uint8_t first, uint8_t& running, std::size_t eventStart)
+{
+    uint8_t status;
+    if (first & 0x80) {
+        if (first > 0xEF)
+            fail("system message that is not allowed in a MIDI file", eventStart);
+        status = first;
+        running = status;
+    } else {
+        // Running status: the byte just read is the first data byte. The
+        // status survives meta and SysEx events in between, as many
+        // writers expect, although the file format says they cancel it.
+        if (running == 0)
+            fail("data byte without a preceding status byte", eventStart);
+        status = running;
+    }
+    ev.kind = MidiEvent::Channel;
+    ev.data.push_back(status);
+    int length = channelDataLength(status);
+    if (!(first & 0x80))
+        ev.data.push_back(first);
+    while (static_cast<int>(ev.data.size()) < 1 + length) {
+        std::size_t at = r.pos();
+        uint8_t b = r.byte("channel message");
+        if (b & 0x80)
+            fail("status byte where a data byte was expected", at);
+        ev.data.push_back(b);
+    }
+}
+
+// Reads the events of one track chunk into the song; returns whether the
+// track's end-of-track event was reached (anything after it is ignored).
 bool readTrack(MidiFile& song, const uint8_t* data, std::size_t size, std::size_t begin, std::size_t end,
                int track)
 {
@@ -108,78 +182,17 @@ bool readTrack(MidiFile& song, const uint8_t* data, std::size_t size, std::size_
         ev.tick = tick;
         ev.track = track;
         ev.order = order++;
-        if (first == 0xFF) {
-            ev.kind = MidiEvent::Meta;
-            ev.metaType = r.byte("meta event type");
-            uint32_t len = r.vlq("meta event length");
-            const uint8_t* payload = r.take(len, "meta event");
-            ev.data.assign(payload, payload + len);
-            if (ev.metaType == 0x51) {
-                if (len != 3)
-                    fail("tempo event with a length other than 3", eventStart);
-                uint32_t us = (uint32_t(payload[0]) << 16) | (uint32_t(payload[1]) << 8) | payload[2];
-                if (us == 0)
-                    fail("tempo event of zero microseconds per quarter note", eventStart);
-                song.tempoChanges.push_back({tick, us});
-            } else if (ev.metaType == 0x58) {
-                if (len < 2)
-                    fail("time signature event shorter than 2 bytes", eventStart);
-                if (payload[0] == 0 || payload[1] > 6)
-                    fail("time signature out of range", eventStart);
-                song.timeSignatures.push_back({tick, payload[0], 1 << payload[1]});
-            }
-            song.lengthTicks = std::max(song.lengthTicks, tick);
-            if (ev.metaType == 0x2F) {
-                song.events.push_back(std::move(ev));
-                return true; // anything after the end of track is ignored
-            }
-            song.events.push_back(std::move(ev));
-            continue;
-        }
-        if (first == 0xF0 || first == 0xF7) {
-            ev.kind = MidiEvent::SysEx;
-            uint32_t len = r.vlq("SysEx length");
-            const uint8_t* payload = r.take(len, "SysEx event");
-            // An F0 event's dump starts with the F0 the file format leaves out;
-            // an F7 packet is sent as it stands.
-            std::size_t lead = first == 0xF0 ? 1 : 0;
-            ev.data.resize(lead + len);
-            if (lead)
-                ev.data[0] = 0xF0;
-            if (len > 0)
-                std::memcpy(ev.data.data() + lead, payload, len);
-            song.lengthTicks = std::max(song.lengthTicks, tick);
-            song.events.push_back(std::move(ev));
-            continue;
-        }
-        uint8_t status;
-        if (first & 0x80) {
-            if (first > 0xEF)
-                fail("system message that is not allowed in a MIDI file", eventStart);
-            status = first;
-            running = status;
-        } else {
-            // Running status: the byte just read is the first data byte. The
-            // status survives meta and SysEx events in between, as many
-            // writers expect, although the file format says they cancel it.
-            if (running == 0)
-                fail("data byte without a preceding status byte", eventStart);
-            status = running;
-        }
-        ev.kind = MidiEvent::Channel;
-        ev.data.push_back(status);
-        int length = channelDataLength(status);
-        if (!(first & 0x80))
-            ev.data.push_back(first);
-        while (static_cast<int>(ev.data.size()) < 1 + length) {
-            std::size_t at = r.pos();
-            uint8_t b = r.byte("channel message");
-            if (b & 0x80)
-                fail("status byte where a data byte was expected", at);
-            ev.data.push_back(b);
-        }
+        if (first == 0xFF)
+            readMeta(song, r, ev, eventStart);
+        else if (first == 0xF0 || first == 0xF7)
+            readSysEx(r, ev, first);
+        else
+            readChannel(r, ev, first, running, eventStart);
         song.lengthTicks = std::max(song.lengthTicks, tick);
+        const bool endOfTrack = ev.kind == MidiEvent::Meta && ev.metaType == 0x2F;
         song.events.push_back(std::move(ev));
+        if (endOfTrack)
+            return true;
     }
     return false;
 }
