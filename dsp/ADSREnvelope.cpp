@@ -1,5 +1,7 @@
 #include "dsp/ADSREnvelope.h"
 
+#include "dsp/NonFinite.h"
+
 #include <cmath>
 
 namespace Vorn {
@@ -7,25 +9,11 @@ namespace Vorn {
 namespace {
 
 // A knob value maps to a time proportional to its square; the floor keeps
-// the shortest segment at a few milliseconds (and turns NaN into that floor)
-// so the increments below stay finite.
+// the shortest segment at a few milliseconds so the increments below stay
+// finite.
 float squaredTime(float value)
 {
-    const float squared = value * value;
-    if (!(squared >= 0.001f))
-        return 0.001f;
-    return squared > 1.0f ? 1.0f : squared;
-}
-
-// The sustain level is where the decay stops and what the amplifier gets as
-// gain. Finite values are used as they are, also outside 0..1; a value that
-// is not a number would never stop the decay and an infinite one would blow
-// up the voice, so those are held to the nearest end of 0..1 (NaN as 0).
-float sustainLevel(float value)
-{
-    if (std::isfinite(value))
-        return value;
-    return value > 0.0f ? 1.0f : 0.0f;
+    return clampSetting(value * value, 0.001f, 1.0f);
 }
 
 } // namespace
@@ -87,9 +75,10 @@ void ADSREnvelope::process(int sampleRate, int count)
     const float attackStep = attackStep_;
     const float decayStep = decayStep_;
     const float releaseStep = releaseStep_;
-    // The live value cannot change inside a sub-block, so reading it once is
-    // the same as reading it on every decay frame.
-    const float sustain = sustainLevel(*sustain_);
+    // Where the decay stops and what the amplifier gets as gain. The live
+    // value cannot change inside a sub-block, so reading it once is the same
+    // as reading it on every decay frame.
+    const float sustain = finiteSustain(*sustain_);
 
     // Frame by frame as the stages dictate, but each stage runs in a loop of
     // its own until it ends or the block does: the held stages (sustain,

@@ -1,6 +1,6 @@
 #include "dsp/Amplifier.h"
 
-#include <cmath>
+#include "dsp/NonFinite.h"
 
 namespace Vorn {
 
@@ -23,10 +23,8 @@ Amplifier::Amplifier(Effect* owner_, const char* name_, const Module* input, con
 
 void Amplifier::process(int, int count)
 {
-    float k = 2.0f * *gain;
     // A non-finite gain would turn silence (an idle envelope) into NaN.
-    if (!std::isfinite(k))
-        k = 0.0f;
+    const float k = finiteOr(2.0f * *gain, 0.0f);
     amplify(output, input_->output, gainSource_->output, k, count);
 }
 

@@ -1,7 +1,7 @@
 #include "dsp/Chorus.h"
 
+#include "dsp/NonFinite.h"
 #include "dsp/PhaseIncrement.h"
-#include "dsp/UnitRange.h"
 #include "dsp/WaveTable.h"
 
 #include <algorithm>
@@ -27,7 +27,7 @@ int32_t Chorus::readOffset(float seconds, float sampleRate)
     // Anything the 32-bit offset cannot hold (a delay beyond 1024 slots, a
     // negative delay beyond it, or NaN) reads half the line back: the
     // longest delay the line offers.
-    if (!(offset >= -2147483648.0f && offset < 2147483648.0f))
+    if (!fitsInteger<int32_t>(offset))
         return INT32_MIN;
     return static_cast<int32_t>(offset);
 }

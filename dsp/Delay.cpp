@@ -1,8 +1,8 @@
 #include "dsp/Delay.h"
 
+#include "dsp/NonFinite.h"
 #include "dsp/NonNegativeFloor.h"
 #include "dsp/SyncDivisions.h"
-#include "dsp/UnitRange.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,11 +14,7 @@ namespace {
 
 int divisionIndex(float v)
 {
-    if (!(v > 0.0f))
-        v = 0.0f;
-    if (v > 1.0f)
-        v = 1.0f;
-    return nonNegativeFloor(v * static_cast<float>(kSyncDivisionCount - 1) + 0.5f);
+    return nonNegativeFloor(unitRange(v) * static_cast<float>(kSyncDivisionCount - 1) + 0.5f);
 }
 
 // Lengths beyond the ring (and a NaN or infinite product) become the
@@ -57,9 +53,7 @@ uint16_t Delay::length(int sampleRate) const
         const float seconds = beat * kSyncDivisions[divisionIndex(*time_)].wholeNotes * 4.0f;
         return clampLength(seconds * fs);
     }
-    float t = readLive(time_);
-    if (std::isnan(t) || t < 0.01f)
-        t = 0.01f;
+    const float t = atLeast(readLive(time_), 0.01f);
     return clampLength(fs * t);
 }
 
@@ -113,9 +107,7 @@ int Delay::format(const float* param, float value, char* text, std::size_t size)
         if (readLive(sync_) >= 0.5f)
             return std::snprintf(text, size, "%s", kSyncDivisions[divisionIndex(value)].name);
         // Free time shows the live value, as the echo currently plays it.
-        float t = readLive(time_);
-        if (std::isnan(t) || t < 0.01f)
-            t = 0.01f;
+        const float t = atLeast(readLive(time_), 0.01f);
         return std::snprintf(text, size, "%0.2fs", static_cast<double>(t));
     }
     return Module::format(param, value, text, size);

@@ -1,5 +1,6 @@
 #include "dsp/LFO.h"
 
+#include "dsp/NonFinite.h"
 #include "dsp/NonNegativeFloor.h"
 #include "dsp/SyncDivisions.h"
 #include "dsp/TableReader.h"
@@ -20,29 +21,17 @@ bool isOn(float value)
     return value >= 0.5f;
 }
 
-float unitClamp(float value)
-{
-    if (!(value >= 0.0f))
-        return 0.0f;
-    return value > 1.0f ? 1.0f : value;
-}
-
 int choice(float value, int choices)
 {
-    return nonNegativeFloor(static_cast<float>(choices - 1) * unitClamp(value) + 0.5f);
+    return nonNegativeFloor(static_cast<float>(choices - 1) * clampSetting(value, 0.0f, 1.0f) + 0.5f);
 }
 
 float freeRate(float speed)
 {
     // 50 Hz at a full knob; a host may send more, and the phase step keeps
     // such rates in range by capping them at the Nyquist rate.
-    float s = speed;
-    if (!(s >= 0.01f))
-        s = 0.01f;
-    float rate = 50.0f * s * s;
-    if (!(rate > 0.1f))
-        rate = 0.1f;
-    return rate;
+    const float s = atLeast(speed, 0.01f);
+    return atLeast(50.0f * s * s, 0.1f);
 }
 
 // Cycle length of a tempo division in beats.
@@ -74,10 +63,8 @@ int LFO::format(const float* param, float value, char* text, std::size_t size)
             return std::snprintf(text, size, "%s", kSyncDivisions[choice(value, kSyncDivisionCount)].name);
         // Shows the rate the LFO runs at: a negative value runs at the floor,
         // so it must not show as the rate of its magnitude.
-        const float v = value > 0.0f ? value : 0.0f;
-        float c = 50.0f * v * v;
-        if (!(c > 0.1f))
-            c = 0.1f;
+        const float v = atLeast(value, 0.0f);
+        const float c = atLeast(50.0f * v * v, 0.1f);
         return std::snprintf(text, size, c < 10.0f ? "%0.1fhz" : "%0.0fhz", static_cast<double>(c));
     }
     if (param == wave_)

@@ -1,5 +1,7 @@
 #include "dsp/Mixer.h"
 
+#include "dsp/NonFinite.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -39,16 +41,11 @@ int Mixer::format(const float* param, float value, char* text, std::size_t size)
 
 void Mixer::process(int, int count)
 {
-    float b = balanceInput[count / 2] + *balance;
-    if (std::isnan(b))
-        b = 0.0f;
-    b = std::clamp(b, 0.0f, 1.0f);
+    const float b = clampSetting(balanceInput[count / 2] + *balance, 0.0f, 1.0f);
     // The ring amount may exceed 1 through modulation and is left as it is;
     // only a non-finite amount is dropped, since it would turn every sample
     // into NaN or infinity.
-    float r = ringModInput[count / 2] + *ringMod;
-    if (!std::isfinite(r))
-        r = 0.0f;
+    const float r = finiteOr(ringModInput[count / 2] + *ringMod, 0.0f);
 
     const float wB = 0.5f * b;
     const float wA = 0.5f * (1.0f - b);

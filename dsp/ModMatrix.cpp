@@ -1,5 +1,7 @@
 #include "dsp/ModMatrix.h"
 
+#include "dsp/NonFinite.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -122,10 +124,7 @@ void ModMatrix::process(int, int count)
         // The depth knob responds quadratically, which also makes its sign
         // irrelevant.
         const float amount = depth * depth * tap.scale * factor;
-        // Not positive (or NaN) adds nothing. An infinite amount would turn a
-        // silent source sample into NaN (0 x inf) in the destination, so it
-        // adds nothing either.
-        if (!(amount > 0.0f) || std::isinf(amount))
+        if (!finitePositive(amount))
             continue;
         for (const int target : {tap.firstTarget, tap.secondTarget})
             if (target >= 0)
@@ -154,7 +153,7 @@ void ModMatrix::processMiddle(int count)
             continue;
         const float factor = tap.scaler != nullptr ? tap.scaler[m] : 1.0f;
         const float amount = depth * depth * tap.scale * factor;
-        if (!(amount > 0.0f) || std::isinf(amount))
+        if (!finitePositive(amount))
             continue;
         const float add = tap.source != nullptr ? amount * tap.source[m] : amount;
         tap.first[m] += add;

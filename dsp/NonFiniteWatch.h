@@ -1,8 +1,11 @@
 #pragma once
-// Watching a stream of floats for NaN or infinity. A float is non-finite
-// exactly when its exponent bits are all set, so the check is an integer
-// test per value rather than a chain of dependent float additions (x - x
-// summed), which would set the pace of the loops it sits in.
+// Watching a stream of floats (or a recursive state) for NaN or infinity:
+// what holds one starts over from silence, since a non-finite value that
+// got into a feedback loop, a delay line or a resampler history would stay
+// there for good. A float is non-finite exactly when its exponent bits are
+// all set, so the check is an integer test per value rather than a chain of
+// dependent float additions (x - x summed), which would set the pace of the
+// loops it sits in.
 
 #include <cstdint>
 #include <cstring>
@@ -15,6 +18,13 @@ struct NonFiniteWatch {
         uint32_t bits;
         std::memcpy(&bits, &value, sizeof bits);
         return (bits & 0x7f800000u) == 0x7f800000u;
+    }
+
+    static bool nonFinite(double value)
+    {
+        uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        return (bits & 0x7ff0000000000000u) == 0x7ff0000000000000u;
     }
 
     void add(float value) { seen |= nonFinite(value) ? 1u : 0u; }

@@ -1,5 +1,7 @@
 #include "dsp/Oscillator.h"
 
+#include "dsp/NonFinite.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,16 +11,6 @@ namespace Vorn {
 namespace {
 
 constexpr double kHundredth = 0.009999999776482582; // the float nearest 0.01, widened
-
-// A smoother that takes in NaN or infinity never leaves it again, which would
-// keep the oscillator at 0 Hz for good; a non-finite setting is ignored and
-// the smoothed value holds until a usable one arrives.
-float step(ParamSmoother& smoother)
-{
-    if (std::isfinite(*smoother.parameter))
-        smoother.update();
-    return smoother.value;
-}
 
 } // namespace
 
@@ -31,16 +23,14 @@ Oscillator::Oscillator(Effect* owner_, const char* name_)
 {
     std::memset(pitchInput, 0, sizeof pitchInput);
     // A non-finite value already present at construction must not seed them.
-    if (!std::isfinite(coarseSmoother.value))
-        coarseSmoother.value = 0.5f;
-    if (!std::isfinite(fineSmoother.value))
-        fineSmoother.value = 0.5f;
+    coarseSmoother.value = finiteOr(coarseSmoother.value, 0.5f);
+    fineSmoother.value = finiteOr(fineSmoother.value, 0.5f);
 }
 
 void Oscillator::process(int, int)
 {
-    step(coarseSmoother);
-    step(fineSmoother);
+    coarseSmoother.updateIfFinite();
+    fineSmoother.updateIfFinite();
 }
 
 void Oscillator::noteOn(int note_, int)
@@ -52,8 +42,8 @@ float Oscillator::advance(float modulation)
 {
     // The smoothed values go straight on in registers rather than through
     // the members just written.
-    const float coarseValue = step(coarseSmoother);
-    const float fineValue = step(fineSmoother);
+    const float coarseValue = coarseSmoother.updateIfFinite();
+    const float fineValue = fineSmoother.updateIfFinite();
     return frequencyFrom(coarseValue, fineValue, modulation);
 }
 
@@ -83,9 +73,7 @@ float Oscillator::frequencyFrom(float coarseValue, float fineValue, float modula
     float f = lastFrequency_;
     f = f + modulation * 1000.0f;
     // NaN, negative and infinite frequencies all stop the oscillator.
-    if (!(f >= 0.0f) || std::isinf(f))
-        f = 0.0f;
-    return f;
+    return finiteNonNegative(f) ? f : 0.0f;
 }
 
 int Oscillator::format(const float* param, float value, char* text, std::size_t size)

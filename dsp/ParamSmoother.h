@@ -3,6 +3,8 @@
 // value = parameter * inputWeight + feedbackWeight * value, in float.
 // The smoothed value is never clamped; callers clamp copies.
 
+#include <cmath>
+
 namespace Vorn {
 
 struct ParamSmoother {
@@ -14,6 +16,16 @@ struct ParamSmoother {
     float update()
     {
         value = *parameter * inputWeight + feedbackWeight * value;
+        return value;
+    }
+
+    // The same step, but a NaN or infinite setting is passed over: a smoother
+    // that took one in would never leave it again (it feeds back on itself),
+    // so the smoothed value holds until a usable setting arrives.
+    float updateIfFinite()
+    {
+        if (std::isfinite(*parameter))
+            update();
         return value;
     }
 

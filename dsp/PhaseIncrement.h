@@ -2,6 +2,8 @@
 // Turning a phase step expressed in phase units (cycles per sample times
 // 2^32) into the 32-bit increment of a PhaseAccumulator.
 
+#include "dsp/NonFinite.h"
+
 #include <cstdint>
 
 namespace Vorn {
@@ -12,7 +14,7 @@ namespace Vorn {
 // phase stands still instead of the conversion being undefined.
 inline uint32_t phaseIncrement(float step)
 {
-    if (!(step > -9223372036854775808.0f && step < 9223372036854775808.0f))
+    if (!fitsInteger<int64_t>(step))
         return 0u;
     return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(step)));
 }

@@ -1,7 +1,8 @@
 #include "dsp/Phaser.h"
 
+#include "dsp/NonFinite.h"
+#include "dsp/NonFiniteWatch.h"
 #include "dsp/PhaseIncrement.h"
-#include "dsp/UnitRange.h"
 #include "dsp/WaveTable.h"
 
 #include <algorithm>
@@ -24,9 +25,9 @@ Phaser::Phaser(Effect* owner_, const char* name_, const Module* input, const Wav
 
 bool Phaser::stateIsFinite() const
 {
-    bool finite = std::isfinite(feedbackSample_);
+    bool finite = !NonFiniteWatch::nonFinite(feedbackSample_);
     for (const AllPass& s : stages_)
-        finite = finite && std::isfinite(s.lastInput) && std::isfinite(s.lastOutput);
+        finite = finite && !NonFiniteWatch::nonFinite(s.lastInput) && !NonFiniteWatch::nonFinite(s.lastOutput);
     return finite;
 }
 
@@ -78,11 +79,7 @@ Phaser::Run Phaser::begin(int sampleRate, int count)
     const float lfo = table[index] * (1.0f - frac) + frac * table[next];
 
     // The break frequency as a fraction of the sample rate.
-    float x = lfo * 0.1f * modDepth + center * 0.2f;
-    if (std::isnan(x) || x < 0.001f)
-        x = 0.001f;
-    if (x > 0.3f)
-        x = 0.3f;
+    const float x = clampSetting(lfo * 0.1f * modDepth + center * 0.2f, 0.001f, 0.3f);
     const float pi = 4.0f * std::atan(1.0f);
     const float t = std::tan(x * pi);
     const float a = (t - 1.0f) / (t + 1.0f);

@@ -1,7 +1,7 @@
 #include "dsp/Redux.h"
 
 #include "dsp/InstructionSet.h"
-#include "dsp/UnitRange.h"
+#include "dsp/NonFinite.h"
 
 #if defined(VORN_X86_KERNELS)
 #include "dsp/x86/Kernels.h"

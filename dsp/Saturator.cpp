@@ -1,6 +1,7 @@
 #include "dsp/Saturator.h"
 
 #include "dsp/InstructionSet.h"
+#include "dsp/NonFinite.h"
 #include "dsp/NonFiniteWatch.h"
 #include "dsp/TanhShaper.h"
 
@@ -34,7 +35,7 @@ void Saturator::process(int, int count)
 {
     const float* in = input_->output;
     const float raw = *drive;
-    float d = std::isnan(raw) ? 0.03125f : std::clamp(raw, 0.03125f, 1.0f);
+    const float d = clampSetting(raw, 0.03125f, 1.0f);
     const float g = 32.0f * d;
 
     if (raw == 0.0f && passThrough(count, in)) {
@@ -72,7 +73,7 @@ void Saturator::blend(int count, const float* in, float raw, float d)
     // The blend uses the raw drive, so "Drive" 0 passes the input untouched.
     // A non-finite drive would make every sample NaN; it blends with the
     // shaper's clamped drive instead.
-    const float wet = std::isfinite(raw) ? raw : d;
+    const float wet = finiteOr(raw, d);
     const float dry = 1.0f - wet;
     for (int j = 0; j < count; ++j)
         output[j] = dry * in[j] + wet * output[j];

@@ -1,5 +1,6 @@
 #include "dsp/WTOscillator.h"
 
+#include "dsp/NonFinite.h"
 #include "dsp/NonNegativeFloor.h"
 #include "dsp/TableReader.h"
 
@@ -20,7 +21,7 @@ constexpr double kTwoToThe32Double = 4294967296.0;
 // non-finite or negative gives 0.
 uint32_t low32(double x)
 {
-    if (!(x >= 0.0) || std::isinf(x))
+    if (!finiteNonNegative(x))
         return 0u;
     if (x < 9223372036854775808.0)
         return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(x)));
@@ -42,12 +43,7 @@ WTOscillator::WTOscillator(Effect* owner_, const char* name_, const WaveTable* t
 
 int WTOscillator::waveIndex(float value)
 {
-    float v = value;
-    if (std::isnan(v) || v < 0.0f)
-        v = 0.0f;
-    if (v > 1.0f)
-        v = 1.0f;
-    return nonNegativeFloor(8.0f * v + 0.5f);
+    return nonNegativeFloor(8.0f * clampSetting(value, 0.0f, 1.0f) + 0.5f);
 }
 
 int WTOscillator::levelFor(int limit)
@@ -109,10 +105,7 @@ void WTOscillator::process(int sampleRate, int count)
         lastRate_ = rate;
     }
 
-    float pos = *position + positionInput[middle];
-    if (std::isnan(pos))
-        pos = 0.0f;
-    pos = pos < 0.0f ? 0.0f : (pos > 1.0f ? 1.0f : pos);
+    const float pos = clampSetting(*position + positionInput[middle], 0.0f, 1.0f);
     smoothedPosition = 0.5f * smoothedPosition + 0.5f * pos;
     if (!(smoothedPosition == lastSmoothedPosition_)) {
         offset = low32(static_cast<double>(0.5f + 0.5f * smoothedPosition) * kTwoToThe32Double);

@@ -8,6 +8,7 @@
 #include "dsp/Chorus.h"
 #include "dsp/Delay.h"
 #include "dsp/EffectSeries.h"
+#include "dsp/NonFinite.h"
 #include "dsp/NonFiniteWatch.h"
 #include "dsp/Phaser.h"
 #include "dsp/Redux.h"
@@ -118,7 +119,7 @@ void Synth::processReplacing(float**, float** outputs, VstInt32 sampleFrames)
     // A rate that truncates to 0 (or is not a number) cannot time anything:
     // render silence rather than divide by zero.
     const float rate = sampleRate;
-    const int sr = (rate >= 1.0f && rate < 2147483648.0f) ? static_cast<int>(rate) : 0;
+    const int sr = (rate >= 1.0f && Vorn::fitsInteger<int32_t>(rate)) ? static_cast<int>(rate) : 0;
 
     float* left = outputs[0];
     int pos = 0;

@@ -43,4 +43,9 @@ TEST(NonFiniteWatch, FlagsExactlyWhatTheDifferenceWouldTurnIntoNaN)
     EXPECT_FALSE(NonFiniteWatch::allFinite(tainted, 5));
     EXPECT_TRUE(NonFiniteWatch::allFinite(tainted, 4)); // only the first four are looked at
     EXPECT_TRUE(NonFiniteWatch::allFinite(tainted, 0));
+    // Doubles (filter state) by the same rule.
+    for (float v : values)
+        EXPECT_EQ(NonFiniteWatch::nonFinite(static_cast<double>(v)), !std::isfinite(v)) << v;
+    EXPECT_TRUE(NonFiniteWatch::nonFinite(static_cast<double>(limits::max()) * 1e300));
+    EXPECT_FALSE(NonFiniteWatch::nonFinite(std::numeric_limits<double>::max()));
 }
