@@ -1,6 +1,8 @@
 #include "dsp/SVFilter.h"
 
 #include "dsp/InstructionSet.h"
+#include "dsp/NonFinite.h"
+#include "dsp/NonFiniteWatch.h"
 #include "dsp/NonNegativeFloor.h"
 #include "dsp/SVFilterLoop.h"
 
@@ -27,8 +29,7 @@ const double kPi = 4.0 * std::atan(1.0);
 // it again from 0 so the knob works once it holds a number again.
 void recover(ParamSmoother& smoother)
 {
-    if (!std::isfinite(smoother.value))
-        smoother.value = 0.0f;
+    smoother.value = finiteOr(smoother.value, 0.0f);
 }
 
 } // namespace
@@ -40,11 +41,7 @@ const char* SVFilter::modeName(int index)
 
 int SVFilter::modeIndex(float value)
 {
-    float v = value;
-    if (std::isnan(v))
-        v = 0.0f;
-    v = std::clamp(v, 0.0f, 1.0f);
-    return nonNegativeFloor(3.0f * v + 0.5f);
+    return nonNegativeFloor(3.0f * clampSetting(value, 0.0f, 1.0f) + 0.5f);
 }
 
 SVFilter::SVFilter(Effect* owner_, const char* name_, const Module* input)
@@ -73,25 +70,13 @@ void SVFilter::run(const float* in, int count)
     const double f = f_;
     const double m = m_;
     double low = low_, band = band_;
-    double lastBand1 = 0.0;
     svFilterLoop<Selected>(
-        f, m, low, band, lastBand1, count, [in](int j, double& x) { x = in[j]; },
+        f, m, low, band, count, [in](int j, double& x) { x = in[j]; },
         [this](int j, const double& y1, const double& y2) {
             output[j] = static_cast<float>((static_cast<float>(y1) + y2) * 0.5);
         });
     low_ = low;
     band_ = band;
-    if (count > 0)
-        keepSecondPass(lastBand1);
-}
-
-// What the block's last second pass leaves for inspection, from the first
-// pass's band output of the last sample and the state after it.
-void SVFilter::keepSecondPass(double lastBand1)
-{
-    x_ = 0.0;
-    notch_ = -m_ * lastBand1;
-    high_ = notch_ - low_;
 }
 
 void SVFilter::removeUndampedMode()
@@ -115,11 +100,9 @@ void SVFilter::beginBlock(int count)
     // The sine (and the stability limit, a division) are costly and the
     // cutoff often holds still.
     if (!(c == lastCutoff_)) {
-        double f = std::sin(kPi * c);
         // A NaN cutoff or modulation, or a cutoff of -inf, has no frequency:
         // hold the filter still instead of filling the state with NaN.
-        if (!std::isfinite(f))
-            f = 0.0;
+        const double f = finiteOr(std::sin(kPi * c), 0.0);
         lastFrequency_ = f;
         // Above this damping the two-integrator loop is unstable at
         // coefficient f.
@@ -130,11 +113,8 @@ void SVFilter::beginBlock(int count)
     const double limit = lastLimit_;
     recover(cutoffSmoother_);
 
-    float r = resonanceSmoother_.update();
+    const float r = clampSetting(resonanceSmoother_.update(), 0.01f, 0.99f);
     recover(resonanceSmoother_);
-    if (std::isnan(r))
-        r = 0.01f;
-    r = std::clamp(r, 0.01f, 0.99f);
     // The fourth root is costly and the smoothed resonance settles.
     if (!(r == lastResonance_)) {
         lastDamping_ = 2.0f * (1.0f - static_cast<float>(std::pow(static_cast<double>(r), 0.25)));
@@ -161,9 +141,8 @@ void SVFilter::endBlock()
 
     // A non-finite input sample would otherwise stay in the loop forever and
     // silence the voice for good; start from rest instead.
-    if (!std::isfinite(low_) || !std::isfinite(band_) || !std::isfinite(high_) || !std::isfinite(notch_)
-        || !std::isfinite(x_))
-        x_ = notch_ = low_ = high_ = band_ = 0.0;
+    if (NonFiniteWatch::nonFinite(low_) || NonFiniteWatch::nonFinite(band_))
+        low_ = band_ = 0.0;
 }
 
 void SVFilter::runActiveMode(int count)
@@ -243,7 +222,6 @@ bool SVFilter::processLanes(Module* const* group, int size, int count, Instructi
         SVFilter& one = *filters[v];
         one.low_ = lanes.low[v];
         one.band_ = lanes.band[v];
-        one.keepSecondPass(lanes.lastBand1[v]);
         one.endBlock();
     }
     return true;

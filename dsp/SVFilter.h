@@ -46,7 +46,6 @@ private:
     template <int Selected>
     void run(const float* in, int count);
     void removeUndampedMode();
-    void keepSecondPass(double lastBand1);
     // The per-block set-up of process() before the loop (coefficients and
     // mode), and the clean-up after it.
     void beginBlock(int count);
@@ -57,12 +56,9 @@ private:
     const Module* input_;
     ParamSmoother cutoffSmoother_;
     ParamSmoother resonanceSmoother_;
-    // Filter state: the current pass's input, notch (x - damping * band),
-    // low-pass, high-pass, band-pass.
-    double x_ = 0.0;
-    double notch_ = 0.0;
+    // Filter state: the two integrators, low-pass and band-pass. The notch
+    // and high-pass responses are formed from them within each pass.
     double low_ = 0.0;
-    double high_ = 0.0;
     double band_ = 0.0;
 
     double lastCutoff_ = -1.0;

@@ -23,11 +23,10 @@ namespace Vorn {
 
 // `input(j, x)` sets x to sample j's input; `output(j, y1, y2)` stores
 // sample j's output from its two passes' responses. On return low and band
-// hold the new state and lastBand1 the first pass's band output of the last
-// sample.
+// hold the new state.
 template <int Selected, class T, class Input, class Output>
-[[gnu::always_inline]] inline void svFilterLoop(const T& f, const T& m, T& low, T& band, T& lastBand1, int count,
-                                                Input&& input, Output&& output)
+[[gnu::always_inline]] inline void svFilterLoop(const T& f, const T& m, T& low, T& band, int count, Input&& input,
+                                                Output&& output)
 {
     // One pass: low1 = low + f band, band1 = k band - f low + f x.
     const T k = 1.0 - f * m - f * f;
@@ -79,7 +78,7 @@ template <int Selected, class T, class Input, class Output>
         const T lowEnd = nLL * low + nLB * band + (cL * x0 + bL * x1);
         const T bandEnd = nBL * low + nBB * band + (cB * x0 + bB * x1);
         emit(j, low, band, x0, lowMid, bandMid, unused);
-        emit(j + 1, lowMid, bandMid, x1, lowEnd, bandEnd, lastBand1);
+        emit(j + 1, lowMid, bandMid, x1, lowEnd, bandEnd, unused);
         low = lowEnd;
         band = bandEnd;
     }
@@ -87,7 +86,7 @@ template <int Selected, class T, class Input, class Output>
         input(j, x0);
         const T lowEnd = mLL * low + mLB * band + bL * x0;
         const T bandEnd = mBL * low + mBB * band + bB * x0;
-        emit(j, low, band, x0, lowEnd, bandEnd, lastBand1);
+        emit(j, low, band, x0, lowEnd, bandEnd, unused);
         low = lowEnd;
         band = bandEnd;
     }

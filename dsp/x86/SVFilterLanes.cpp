@@ -24,16 +24,14 @@ template <int Selected>
 [[gnu::always_inline]] inline void runLanes(SVFilterLanes& s, int count)
 {
     Lanes low = lanesAt(s.low), band = lanesAt(s.band);
-    Lanes lastBand1 = {};
     svFilterLoop<Selected>(
-        lanesAt(s.f), lanesAt(s.m), low, band, lastBand1, count, [&s](int j, Lanes& x) { x = __builtin_convertvector(*reinterpret_cast<const FloatLanes*>(s.in[j]), Lanes); },
+        lanesAt(s.f), lanesAt(s.m), low, band, count, [&s](int j, Lanes& x) { x = __builtin_convertvector(*reinterpret_cast<const FloatLanes*>(s.in[j]), Lanes); },
         [&s](int j, const Lanes& y1, const Lanes& y2) {
             const Lanes sum = __builtin_convertvector(__builtin_convertvector(y1, FloatLanes), Lanes) + y2;
             *reinterpret_cast<FloatLanes*>(s.out[j]) = __builtin_convertvector(sum * 0.5, FloatLanes);
         });
     lanesAt(s.low) = low;
     lanesAt(s.band) = band;
-    lanesAt(s.lastBand1) = lastBand1;
 }
 
 template <int Selected>

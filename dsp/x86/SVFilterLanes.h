@@ -21,8 +21,6 @@ struct SVFilterLanes {
     // Inputs and outputs, sample by sample, lane by lane.
     alignas(64) float in[kSubBlock][kLanes];
     alignas(64) float out[kSubBlock][kLanes];
-    // Each lane's band output of the first pass of its last sample.
-    alignas(64) double lastBand1[kLanes];
 
     // Runs `count` samples in response `mode` (SVFilter::Mode) on all lanes
     // in the vectors of `level` (SSE2 or wider). Every level gives the same
