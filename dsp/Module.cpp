@@ -39,13 +39,8 @@ int Effect::findParameter(const char* fullName) const
 {
     if (fullName == nullptr)
         return -1;
-    const std::size_t length = std::strlen(fullName);
-    for (std::size_t i = 0; i < parameters_.size(); ++i) {
-        const std::string& candidate = parameters_[i]->name;
-        if (candidate.size() == length && std::memcmp(candidate.data(), fullName, length) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
+    const auto found = nameIndex_.find(fullName);
+    return found != nameIndex_.end() ? found->second : -1;
 }
 
 Scaler::Scaler(Effect* owner_, const char* name_, const Module* input)

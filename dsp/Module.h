@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -123,7 +124,8 @@ public:
 
 private:
     std::vector<std::unique_ptr<Parameter>> parameters_;
-    std::map<std::string, int> nameIndex_;
+    // Full name to index; looked up by a plain C string without a copy.
+    std::map<std::string, int, std::less<>> nameIndex_;
     double songPosition_ = 0.0;
     float tempo_ = 0.0f;
 };
