@@ -103,5 +103,6 @@ build-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 
 # The Linux side needs only the plug-in, the host and the reference tools.
 test-windows: build-windows $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target Tarvel tarvel-host windows_gui_reference windows_tan_sweep windows_runtime_math
+	cmake --build $(BUILD) -j $(JOBS) --target Tarvel Tarvel-vst3 Tarvel-clap tarvel-host windows_gui_reference windows_tan_sweep \
+		windows_runtime_math windows_edition_check
 	tests/windows/run-tests.sh $(BUILD) $(WINDOWS_BUILD)
