@@ -94,7 +94,7 @@ WINDOWS_BUILD ?= build-win
 WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix wine wine64 python3 xvfb xauth
 WINDOWS_CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 
-.PHONY: deps-windows build-windows test-windows
+.PHONY: deps-windows build-windows test-windows package-windows
 deps: deps-windows
 
 deps-windows:
@@ -110,6 +110,13 @@ $(WINDOWS_BUILD)/CMakeCache.txt: | deps-windows
 
 build-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# The zip for Windows users, $(WINDOWS_BUILD)/Tarvel-<version>-windows-x64.zip
+# (cmake/WindowsPackage.cmake): Tarvel.dll, the VST3 bundle, the CLAP
+# plug-in, tarvel-host.exe, the factory bank and the manual.
+package-windows: build-windows
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target windows-zip
+	@ls $(WINDOWS_BUILD)/Tarvel-*-windows-x64.zip
 
 # The Linux side needs only the plug-ins, the host and the reference tools.
 test-windows: build-windows $(BUILD)/CMakeCache.txt

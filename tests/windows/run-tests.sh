@@ -94,6 +94,16 @@ else
     fail "Tarvel.clap exports: $exports"
 fi
 
+# The zip for Windows users: every Windows file, as built.
+zips=$(ls "$WIN"/Tarvel-*-windows-x64.zip 2>/dev/null)
+if [ "$(echo "$zips" | grep -c .)" != 1 ]; then
+    fail "one Windows zip in $(basename "$WIN") (found: ${zips:-none})"
+elif result=$(python3 "$HERE/check_zip.py" "$zips" "$WIN" "$SOURCE"); then
+    pass "$(basename "$zips"): $result"
+else
+    fail "$(basename "$zips"): $result"
+fi
+
 # --- Wine --------------------------------------------------------------------
 
 rm -rf "$WINEPREFIX"
