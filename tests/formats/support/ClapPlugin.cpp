@@ -164,14 +164,14 @@ void ClapPlugin::process(const VstEvents* events, const VstTimeInfo& time, float
                                return true;
                            }};
     float* channels[2] = {left, right};
-    clap_audio_buffer output{};
-    output.data32 = channels;
-    output.channel_count = 2;
+    clap_audio_buffer audio{};
+    audio.data32 = channels;
+    audio.channel_count = 2;
     clap_process process{};
     process.steady_time = static_cast<int64_t>(time.samplePos);
     process.frames_count = static_cast<uint32_t>(frames);
     process.transport = &transport;
-    process.audio_outputs = &output;
+    process.audio_outputs = &audio;
     process.audio_outputs_count = 1;
     process.in_events = &in;
     process.out_events = &out;
