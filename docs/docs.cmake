@@ -48,7 +48,7 @@ add_custom_command(OUTPUT ${_waves}
 add_custom_command(OUTPUT ${_images}/editor.png
   COMMAND ${CMAKE_COMMAND} -E make_directory ${_images}
   COMMAND ${TARVEL_XVFB_RUN} -a -s "-screen 0 1024x768x24" $<TARGET_FILE:tarvel-host> editor
-          --screenshot ${_images}/editor.png --after 500 $<TARGET_FILE:Tarvel> > /dev/null
+          --screenshot ${_images}/editor.png --after 1000 $<TARGET_FILE:Tarvel> > /dev/null
   DEPENDS tarvel-host Tarvel
   COMMENT "Taking the manual's screenshot of the editor")
 add_custom_command(OUTPUT ${_images}/editor-areas.png
