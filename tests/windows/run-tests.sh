@@ -235,6 +235,10 @@ fi
 
 # --- GUI -------------------------------------------------------------------------
 
+# The windows need a Wine started on the virtual display: a wineserver left
+# running by the programs above, started without one, would refuse them.
+wineserver -w
+
 "$LINUX/tests/windows/windows_gui_reference" "$OUT/scene-linux.png"
 if xvfb-run -a -s "-screen 0 1024x768x24" wine ./windows-gui-check.exe "$OUT/scene-windows.png" \
     "$OUT/window-windows.png" >"$OUT/gui-check.log" 2>&1; then
