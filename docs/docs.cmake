@@ -6,7 +6,7 @@
 #                            factory programs from the bank and its sheet
 #   images/wave-*.png        each of the nine waves, drawn from the wavetable
 #   images/editor.png        the editor, by `tarvel-host editor --screenshot`
-#                            on a virtual X server
+#                            on a virtual X server of its own
 #   images/editor-areas.png  that screenshot with the editor's areas numbered
 # `make docs` copies them over docs/, so that the committed manual shows them
 # wherever it is read; the test manual_is_generated fails while it differs.
@@ -14,9 +14,9 @@
 if(NOT TARGET tarvel-host OR NOT TARGET tarvel_core)
   return()
 endif()
-find_program(TARVEL_XVFB_RUN xvfb-run)
-if(NOT TARVEL_XVFB_RUN)
-  message(WARNING "xvfb-run missing (package xvfb): the manual's pictures are not made")
+find_program(TARVEL_XVFB Xvfb)
+if(NOT TARVEL_XVFB)
+  message(WARNING "Xvfb missing (package xvfb): the manual's pictures are not made")
   return()
 endif()
 
@@ -47,7 +47,7 @@ add_custom_command(OUTPUT ${_waves}
 
 add_custom_command(OUTPUT ${_images}/editor.png
   COMMAND ${CMAKE_COMMAND} -E make_directory ${_images}
-  COMMAND ${TARVEL_XVFB_RUN} -a -s "-screen 0 1024x768x24" $<TARGET_FILE:tarvel-host> editor
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/support/with-xvfb.sh $<TARGET_FILE:tarvel-host> editor
           --screenshot ${_images}/editor.png --after 1000 $<TARGET_FILE:Tarvel> > /dev/null
   DEPENDS tarvel-host Tarvel
   COMMENT "Taking the manual's screenshot of the editor")
