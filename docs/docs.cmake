@@ -29,6 +29,7 @@ set(_docs ${CMAKE_BINARY_DIR}/docs)
 set(_images ${_docs}/images)
 
 add_custom_command(OUTPUT ${_docs}/manual.md
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${_docs}
   COMMAND $<TARGET_FILE:manual_parts> text ${CMAKE_SOURCE_DIR}/docs/parameter-notes.tsv
           ${CMAKE_SOURCE_DIR}/examples/factory.fxb ${CMAKE_SOURCE_DIR}/examples/factory-programs.tsv
           ${CMAKE_SOURCE_DIR}/docs/manual.md ${_docs}/manual.md
