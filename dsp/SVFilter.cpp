@@ -73,7 +73,7 @@ void SVFilter::run(const float* in, int count)
     svFilterLoop<Selected>(
         f, m, low, band, count, [in](int j, double& x) { x = in[j]; },
         [this](int j, const double& y1, const double& y2) {
-            output[j] = static_cast<float>((static_cast<float>(y1) + y2) * 0.5);
+            output[j] = static_cast<float>((static_cast<double>(static_cast<float>(y1)) + y2) * 0.5);
         });
     low_ = low;
     band_ = band;
@@ -94,7 +94,7 @@ void SVFilter::beginBlock(int count)
 {
     const float a = cutoffInput[count / 2];
     const float cutoffSmoothed = cutoffSmoother_.update();
-    double c = (0.5 * a + cutoffSmoothed) * 0.25;
+    double c = (0.5 * static_cast<double>(a) + static_cast<double>(cutoffSmoothed)) * 0.25;
     if (c > 0.25)
         c = 0.25;
     // The sine (and the stability limit, a division) are costly and the

@@ -46,7 +46,7 @@ void AudioFileSink::write(const float* left, const float* right, int frames)
     if (file_ == nullptr || frames <= 0)
         return;
     interleaved_.resize(static_cast<std::size_t>(frames) * 2);
-    for (int i = 0; i < frames; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i) {
         interleaved_[2 * i] = left[i];
         interleaved_[2 * i + 1] = right[i];
     }

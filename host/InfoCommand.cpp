@@ -73,7 +73,7 @@ int runInfoCommand(int argc, char** argv)
         std::string display = plugin->paramDisplay(i);
         std::string label = plugin->paramLabel(i);
         std::printf("  %3d  %-8s  %-12s %-6s (%.4f)\n", i, plugin->paramName(i).c_str(), display.c_str(),
-                    label.c_str(), plugin->getParameter(i));
+                    label.c_str(), static_cast<double>(plugin->getParameter(i)));
     }
     std::printf("\nprograms (%d, current %d):\n", e->numPrograms, plugin->currentProgram());
     for (int i = 0; i < e->numPrograms; ++i)

@@ -48,7 +48,7 @@ int matchParameter(const std::vector<std::string>& hostNames, const std::string&
         throw HostError("unknown parameter \"" + wanted + "\" (tarvel-host info lists the names)");
     std::string list;
     for (std::size_t i = 0; i < found.size() && i < 6; ++i)
-        list += (i ? ", " : "") + hostNames[found[i]] + " (" + std::to_string(found[i]) + ")";
+        list += (i ? ", " : "") + hostNames[static_cast<std::size_t>(found[i])] + " (" + std::to_string(found[i]) + ")";
     if (found.size() > 6)
         list += ", ...";
     throw HostError("ambiguous parameter \"" + wanted + "\": matches " + list + "; give the index instead");

@@ -123,8 +123,11 @@ void Plugin::start(int sampleRate, int blockSize)
     dispatch(effMainsChanged, 0, 1);
     dispatch(effStartProcess);
     running_ = true;
-    outputBuffers_.assign(effect_->numOutputs, std::vector<float>(blockSize, 0.0f));
-    inputBuffers_.assign(effect_->numInputs, std::vector<float>(blockSize, 0.0f));
+    // The counts were checked when the plug-in was loaded (at least one
+    // output, no negative count); the block size by the command line.
+    const std::vector<float> silence(static_cast<std::size_t>(blockSize), 0.0f);
+    outputBuffers_.assign(static_cast<std::size_t>(effect_->numOutputs), silence);
+    inputBuffers_.assign(static_cast<std::size_t>(effect_->numInputs), silence);
     outputPointers_.clear();
     inputPointers_.clear();
     for (auto& b : outputBuffers_)
@@ -247,8 +250,8 @@ void Plugin::process(float* left, float* right, int frames)
     }
     processing_ = false;
     const float* second = outputBuffers_.size() > 1 ? outputBuffers_[1].data() : outputBuffers_[0].data();
-    std::memcpy(left, outputBuffers_[0].data(), sizeof(float) * frames);
-    std::memcpy(right, second, sizeof(float) * frames);
+    std::memcpy(left, outputBuffers_[0].data(), sizeof(float) * static_cast<std::size_t>(frames));
+    std::memcpy(right, second, sizeof(float) * static_cast<std::size_t>(frames));
 }
 
 VstIntPtr VST_CALLBACK Plugin::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,

@@ -74,7 +74,7 @@ void applyParams(Plugin& plugin, const FxProgram& p)
 {
     int count = std::min<int>(plugin.numParams(), static_cast<int>(p.params.size()));
     for (int i = 0; i < count; ++i)
-        plugin.setParameter(i, p.params[i]);
+        plugin.setParameter(i, p.params[static_cast<std::size_t>(i)]);
     plugin.setProgramName(p.name);
 }
 
@@ -168,7 +168,7 @@ std::string loadPreset(Plugin& plugin, const std::string& path)
         int count = std::min<int>(plugin.numPrograms(), static_cast<int>(bank.programs.size()));
         for (int i = 0; i < count; ++i) {
             plugin.setProgram(i);
-            applyParams(plugin, bank.programs[i]);
+            applyParams(plugin, bank.programs[static_cast<std::size_t>(i)]);
         }
     }
     if (bank.currentProgram >= 0 && bank.currentProgram < plugin.numPrograms())

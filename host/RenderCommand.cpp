@@ -114,9 +114,9 @@ public:
                 return;
             lastDraw_ = now;
             constexpr int kWidth = 30;
-            int filled = static_cast<int>(fraction * kWidth);
-            std::string bar(filled, '#');
-            bar += std::string(kWidth - filled, '-');
+            const int filled = std::clamp(static_cast<int>(fraction * kWidth), 0, kWidth);
+            std::string bar(static_cast<std::size_t>(filled), '#');
+            bar += std::string(static_cast<std::size_t>(kWidth - filled), '-');
             if (seconds > songSeconds_)
                 std::fprintf(stderr, "\r%3d%% [%s] tail %s      ", percent, bar.c_str(),
                              formatDuration(seconds - songSeconds_).c_str());
@@ -182,8 +182,9 @@ void applySettings(Plugin& plugin, const RenderOptions& o)
             throw UsageError("--set " + assignment + ": parameter values are normalised, from 0 to 1");
         plugin.setParameter(index, value);
         if (!o.quiet)
-            std::fprintf(stderr, "set %s (%d) = %g [%s %s]\n", names[index].c_str(), index, value,
-                         plugin.paramDisplay(index).c_str(), plugin.paramLabel(index).c_str());
+            std::fprintf(stderr, "set %s (%d) = %g [%s %s]\n", names[static_cast<std::size_t>(index)].c_str(), index,
+                         static_cast<double>(value), plugin.paramDisplay(index).c_str(),
+                         plugin.paramLabel(index).c_str());
     }
 }
 
@@ -247,7 +248,7 @@ int runRenderCommand(int argc, char** argv)
     RenderResult result = render(*plugin, tempo, schedule, o.settings, sink,
                                  [&](double fraction, int64_t frames) { progress(fraction, frames); });
     progress.finish(result.interrupted ? static_cast<double>(std::min(result.frames, result.songFrames)) /
-                                             std::max<int64_t>(1, result.songFrames)
+                                             static_cast<double>(std::max<int64_t>(1, result.songFrames))
                                        : 1.0,
                     result.frames);
     sink.close();
@@ -267,7 +268,7 @@ int runRenderCommand(int argc, char** argv)
         double songPart = static_cast<double>(std::min(result.frames, result.songFrames)) / o.settings.sampleRate;
         char peak[32];
         if (result.peak > 0.0f)
-            std::snprintf(peak, sizeof peak, "%.1f dBFS", 20.0 * std::log10(result.peak));
+            std::snprintf(peak, sizeof peak, "%.1f dBFS", 20.0 * static_cast<double>(std::log10(result.peak)));
         else
             std::snprintf(peak, sizeof peak, "-inf dBFS (silent)");
         double speed = result.wallSeconds > 0.0 ? rendered / result.wallSeconds : 0.0;

@@ -21,7 +21,7 @@ RenderResult render(Plugin& plugin, const TempoMap& tempo, const Schedule& sched
     if (!plugin.running())
         plugin.start(settings.sampleRate, block);
     BlockEvents events(schedule, block);
-    std::vector<float> left(block), right(block);
+    std::vector<float> left(static_cast<std::size_t>(block)), right(static_cast<std::size_t>(block));
 
     int64_t position = 0;  // first frame of the next block
     int64_t silentRun = 0; // consecutive silent frames ending at the last written frame
@@ -46,7 +46,7 @@ RenderResult render(Plugin& plugin, const TempoMap& tempo, const Schedule& sched
                         result.firstNonFiniteFrame = position + i;
                     *sample = 0.0f;
                 }
-            float l = std::fabs(left[i]), r = std::fabs(right[i]);
+            float l = std::fabs(left[static_cast<std::size_t>(i)]), r = std::fabs(right[static_cast<std::size_t>(i)]);
             bool silent = l < settings.silenceThreshold && r < settings.silenceThreshold;
             int64_t written = position + i + 1;
             // Silence counts from the song's end only, so the tail always
@@ -58,13 +58,13 @@ RenderResult render(Plugin& plugin, const TempoMap& tempo, const Schedule& sched
                 break;
             }
         }
-        for (int i = 0; i < keep; ++i)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(keep); ++i)
             result.peak = std::max(result.peak, std::max(std::fabs(left[i]), std::fabs(right[i])));
         sink.write(left.data(), right.data(), keep);
         position += keep;
         if (progress && (position >= nextReport || done)) {
             double fraction = schedule.endFrame() > 0
-                                  ? std::min(1.0, static_cast<double>(position) / schedule.endFrame())
+                                  ? std::min(1.0, static_cast<double>(position) / static_cast<double>(schedule.endFrame()))
                                   : 1.0;
             progress(fraction, position);
             nextReport = position + reportStep;

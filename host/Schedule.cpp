@@ -17,7 +17,7 @@ Schedule::Schedule(const MidiFile& song, const TempoMap& tempo)
         int64_t frame = tempo.frameAtTick(ev.tick);
         if (ev.kind == MidiEvent::Channel) {
             uint8_t type = ev.data[0] & 0xF0;
-            int slot = (ev.data[0] & 0x0F) * 128 + ev.data[1];
+            const std::size_t slot = static_cast<std::size_t>((ev.data[0] & 0x0F) * 128 + ev.data[1]);
             if (type == 0x90 && ev.data[2] > 0)
                 ++held[slot];
             else if ((type == 0x80 || type == 0x90) && held[slot] > 0)
@@ -26,7 +26,7 @@ Schedule::Schedule(const MidiFile& song, const TempoMap& tempo)
         events_.push_back({frame, ev.kind == MidiEvent::SysEx, ev.data});
     }
     endFrame_ = tempo.frameAtTick(song.lengthTicks);
-    for (int slot = 0; slot < 16 * 128; ++slot)
+    for (std::size_t slot = 0; slot < 16 * 128; ++slot)
         for (int i = 0; i < held[slot]; ++i)
             events_.push_back({endFrame_, false,
                                {static_cast<uint8_t>(0x80 | (slot / 128)), static_cast<uint8_t>(slot % 128), 0}});
@@ -66,7 +66,7 @@ VstEvents* BlockEvents::next(int64_t blockStart, int frames)
         int delta = static_cast<int>(ev.frame - blockStart);
         VstEvent* out;
         if (ev.sysex) {
-            VstMidiSysexEvent& s = sysex_[n];
+            VstMidiSysexEvent& s = sysex_[static_cast<std::size_t>(n)];
             std::memset(&s, 0, sizeof s);
             s.type = kVstSysExType;
             s.byteSize = sizeof(VstMidiSysexEvent);
@@ -75,7 +75,7 @@ VstEvents* BlockEvents::next(int64_t blockStart, int frames)
             s.sysexDump = reinterpret_cast<char*>(const_cast<uint8_t*>(ev.bytes.data()));
             out = reinterpret_cast<VstEvent*>(&s);
         } else {
-            VstMidiEvent& m = midi_[n];
+            VstMidiEvent& m = midi_[static_cast<std::size_t>(n)];
             std::memset(&m, 0, sizeof m);
             m.type = kVstMidiType;
             m.byteSize = sizeof(VstMidiEvent);

@@ -30,7 +30,7 @@ TempoMap::TempoMap(const MidiFile& song, int sampleRate)
             next.ppq = static_cast<double>(change.tick) / ticksPerQuarter_;
         } else {
             // SMPTE time: ticks are wall-clock; tempo only shapes the musical position.
-            next.seconds = change.tick / ticksPerSecond_;
+            next.seconds = static_cast<double>(change.tick) / ticksPerSecond_;
             next.ppq = last.ppq + (next.seconds - last.seconds) * 1e6 / last.microsPerQuarter;
         }
         segments_.push_back(next);
@@ -71,7 +71,7 @@ int64_t TempoMap::frameAtTick(int64_t tick) const
         __int128 frames = (2 * micros * rate_ + denominator) / (2 * denominator);
         return static_cast<int64_t>(frames);
     }
-    return static_cast<int64_t>(std::llround(tick / ticksPerSecond_ * rate_));
+    return static_cast<int64_t>(std::llround(static_cast<double>(tick) / ticksPerSecond_ * rate_));
 }
 
 double TempoMap::secondsAtTick(int64_t tick) const
@@ -81,7 +81,7 @@ double TempoMap::secondsAtTick(int64_t tick) const
         __int128 micros = s.scaledMicros + static_cast<__int128>(tick - s.tick) * s.microsPerQuarter;
         return static_cast<double>(micros) / (1e6 * ticksPerQuarter_);
     }
-    return tick / ticksPerSecond_;
+    return static_cast<double>(tick) / ticksPerSecond_;
 }
 
 double TempoMap::ppqAtFrame(int64_t frame) const

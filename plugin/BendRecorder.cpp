@@ -20,7 +20,7 @@ void BendRecorder::record(int index, float value)
     // do meanwhile (a key released before the note lands, voices falling
     // silent), a point is never stamped before the one recorded last.
     float time = audition_.pending() && heldNotes_.empty() ? 0.0f : clock_.load(std::memory_order_relaxed);
-    const BendList::View recorded = store_.current().params[index].bend.view();
+    const BendList::View recorded = store_.current().param(index).bend.view();
     if (recorded.count > 0)
         time = std::max(time, recorded.at(recorded.count - 1).time);
     store_.appendBendPoint(index, BendPoint{time, value}, held);
@@ -68,7 +68,7 @@ void BendRecorder::restart()
     // at 0 already: a store only where one moved.
     Program& program = store_.current();
     for (int i = 0; i < program.paramCount; ++i) {
-        std::atomic<int>& cursor = program.params[i].cursor;
+        std::atomic<int>& cursor = program.param(i).cursor;
         if (cursor.load(std::memory_order_relaxed) != 0)
             cursor.store(0, std::memory_order_relaxed);
     }

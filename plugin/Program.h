@@ -38,6 +38,10 @@ struct Program {
             name[i] = 0;
     }
 
+    // The setting of parameter `index` (0 .. paramCount - 1).
+    ProgramParam& param(int index) { return params[static_cast<std::size_t>(index)]; }
+    const ProgramParam& param(int index) const { return params[static_cast<std::size_t>(index)]; }
+
     char name[kNameSize + 1] = {};
     std::unique_ptr<ProgramParam[]> params;
     int paramCount;

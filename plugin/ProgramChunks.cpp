@@ -100,7 +100,7 @@ public:
         out.be32(static_cast<uint32_t>(store.parameterCount_));
         out.bytes(program.name, Program::kNameSize);
         for (int i = 0; i < store.parameterCount_; ++i) {
-            const ProgramParam& entry = program.params[i];
+            const ProgramParam& entry = program.param(i);
             const std::string& name = store.parameters_.parameter(i).name;
             const std::vector<BendPoint> points = entry.bend.points();
             out.be32(static_cast<uint32_t>(name.size()));
@@ -150,7 +150,7 @@ public:
                 in.f32(point.time);
                 points.push_back(point);
             }
-            ProgramParam& entry = program.params[index];
+            ProgramParam& entry = program.param(index);
             entry.value.store(value, std::memory_order_relaxed);
             entry.bend.assign(points, store.reclaimer_);
         }

@@ -11,7 +11,7 @@ ProgramStore::ProgramStore(const Vorn::Effect& parameters)
     for (int p = 0; p < kProgramCount; ++p) {
         auto program = std::make_unique<Program>(parameterCount_);
         for (int i = 0; i < parameterCount_; ++i)
-            program->params[i].value.store(parameters.parameter(i).value, std::memory_order_relaxed);
+            program->param(i).value.store(parameters.parameter(i).value, std::memory_order_relaxed);
         programs_.push_back(std::move(program));
     }
     current_.store(programs_[0].get());
@@ -48,7 +48,7 @@ bool ProgramStore::hasBend(int index)
     if (!validIndex(index))
         return false;
     const Lock held = lock();
-    return !current().params[index].bend.empty();
+    return !current().param(index).bend.empty();
 }
 
 std::vector<BendPoint> ProgramStore::bendPoints(int index)
@@ -56,7 +56,7 @@ std::vector<BendPoint> ProgramStore::bendPoints(int index)
     if (!validIndex(index))
         return {};
     const Lock held = lock();
-    return current().params[index].bend.points();
+    return current().param(index).bend.points();
 }
 
 void ProgramStore::clearBend(int index)
@@ -64,7 +64,7 @@ void ProgramStore::clearBend(int index)
     if (!validIndex(index))
         return;
     const Lock held = lock();
-    current().params[index].bend.clear();
+    current().param(index).bend.clear();
 }
 
 void ProgramStore::clearBends()
@@ -72,10 +72,10 @@ void ProgramStore::clearBends()
     const Lock held = lock();
     Program& program = current();
     for (int i = 0; i < program.paramCount; ++i)
-        program.params[i].bend.clear();
+        program.param(i).bend.clear();
 }
 
 void ProgramStore::appendBendPoint(int index, BendPoint point, const Lock&)
 {
-    current().params[index].bend.append(point, reclaimer_);
+    current().param(index).bend.append(point, reclaimer_);
 }

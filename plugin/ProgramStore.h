@@ -63,8 +63,8 @@ public:
     Program& current() { return *current_.load(); }
     Program& program(int index) { return *programs_[static_cast<std::size_t>(index)]; }
     // The current program's stored value of a valid parameter index.
-    float value(int index) { return current().params[index].value.load(std::memory_order_relaxed); }
-    void setValue(int index, float value) { current().params[index].value.store(value, std::memory_order_relaxed); }
+    float value(int index) { return current().param(index).value.load(std::memory_order_relaxed); }
+    void setValue(int index, float value) { current().param(index).value.store(value, std::memory_order_relaxed); }
 
     // ---- Writers ----
     Lock lock() { return Lock(mutex_); }

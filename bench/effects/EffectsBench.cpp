@@ -17,7 +17,7 @@ namespace {
 
 class Noise : public Module {
 public:
-    explicit Noise(Effect* owner) : Module(owner, "noise") {}
+    explicit Noise(Effect* effect) : Module(effect, "noise") {}
     void process(int, int count) override
     {
         for (int i = 0; i < count; ++i) {

@@ -126,9 +126,10 @@ public:
     // Plays the song's events that fall in [from, to) and renders those frames.
     void play(const Song& s, int64_t from, int64_t to)
     {
-        std::size_t next = std::lower_bound(s.events.begin(), s.events.end(), from,
-                                            [](const TimedEvent& e, int64_t f) { return e.frame < f; })
-            - s.events.begin();
+        std::size_t next = static_cast<std::size_t>(
+            std::lower_bound(s.events.begin(), s.events.end(), from,
+                             [](const TimedEvent& e, int64_t f) { return e.frame < f; }) -
+            s.events.begin());
         for (int64_t pos = from; pos < to; pos += kBlock) {
             const int n = static_cast<int>(std::min<int64_t>(kBlock, to - pos));
             std::vector<std::vector<uint8_t>> due;

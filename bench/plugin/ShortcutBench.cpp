@@ -23,7 +23,7 @@ namespace {
 
 class Noise : public Module {
 public:
-    explicit Noise(Effect* owner) : Module(owner, "Mixer") {}
+    explicit Noise(Effect* effect) : Module(effect, "Mixer") {}
     void process(int, int count) override
     {
         for (int i = 0; i < count; ++i) {

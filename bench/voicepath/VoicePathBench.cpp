@@ -27,8 +27,8 @@ constexpr int kSampleRate = 44100;
 
 class Tape : public Module {
 public:
-    Tape(Effect* owner, const char* name, std::vector<float> samples)
-        : Module(owner, name), samples_(std::move(samples)) {}
+    Tape(Effect* effect, const char* moduleName, std::vector<float> samples)
+        : Module(effect, moduleName), samples_(std::move(samples)) {}
     void process(int, int count) override
     {
         std::memcpy(output, samples_.data() + position_, sizeof(float) * static_cast<std::size_t>(count));
@@ -167,7 +167,8 @@ struct PlainPath {
         }
 
         cutoffSmooth = value("FilterCutoff") * 0.5f + 0.5f * cutoffSmooth;
-        const double c = std::min((0.5 * cutoffMod + cutoffSmooth) * 0.25, 0.25);
+        const double c =
+            std::min((0.5 * static_cast<double>(cutoffMod) + static_cast<double>(cutoffSmooth)) * 0.25, 0.25);
         const double f = std::sin(M_PI * c);
         resonanceSmooth = value("FilterResonance") * 0.5f + 0.5f * resonanceSmooth;
         const float res = std::clamp(resonanceSmooth, 0.01f, 0.99f);
@@ -176,11 +177,11 @@ struct PlainPath {
         const float k = 2.0f * value("AmplifierGain");
         for (int j = 0; j < count; ++j) {
             low = low + f * band;
-            band = band + f * ((sat[j] - m * band) - low);
+            band = band + f * ((static_cast<double>(sat[j]) - m * band) - low);
             const float y1 = static_cast<float>(low);
             low = low + f * band;
             band = band + f * ((-m * band) - low);
-            const float y = static_cast<float>((y1 + low) * 0.5);
+            const float y = static_cast<float>((static_cast<double>(y1) + low) * 0.5);
             out[j] = k * y * voice.ampEnv.at(n + j);
         }
     }

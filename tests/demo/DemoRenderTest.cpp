@@ -52,7 +52,7 @@ double rms(const std::vector<float>& x, std::size_t from, std::size_t to)
 {
     double sum = 0.0;
     for (std::size_t i = from; i < to; ++i)
-        sum += double(x[i]) * x[i];
+        sum += double(x[i]) * double(x[i]);
     return std::sqrt(sum / double(std::max<std::size_t>(1, to - from)));
 }
 

@@ -55,8 +55,9 @@ double brightness(const std::vector<float>& x, std::size_t from, std::size_t to)
 {
     double diff = 0.0, level = 0.0;
     for (std::size_t i = from + 1; i < to; ++i) {
-        diff += double(x[i] - x[i - 1]) * (x[i] - x[i - 1]);
-        level += double(x[i]) * x[i];
+        const double step = double(x[i] - x[i - 1]);
+        diff += step * step;
+        level += double(x[i]) * double(x[i]);
     }
     return diff / level;
 }

@@ -39,7 +39,7 @@ double rms(const std::vector<float>& v, std::size_t from)
 {
     double sum = 0.0;
     for (std::size_t i = from; i < v.size(); ++i)
-        sum += static_cast<double>(v[i]) * v[i];
+        sum += static_cast<double>(v[i]) * static_cast<double>(v[i]);
     return std::sqrt(sum / static_cast<double>(v.size() - from));
 }
 

@@ -69,7 +69,7 @@ TEST_P(SaturatorPassThrough, DriveSwitchingOnAndOffMatchesTheFullPath)
         for (int round = 0; round < 400; ++round) {
             // Starting at 1 or 2 opens with drive 0 from construction.
             const int count = 1 + (round * 7 + first) % kSubBlock;
-            drive = drives[(round + first) % (sizeof drives / sizeof drives[0])];
+            drive = drives[static_cast<std::size_t>(round + first) % (sizeof drives / sizeof drives[0])];
             for (int j = 0; j < count; ++j) {
                 seed = seed * 1664525u + 1013904223u;
                 source.output[j] = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;

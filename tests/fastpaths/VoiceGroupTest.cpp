@@ -31,7 +31,7 @@ namespace {
 // Any other module, to break up a group.
 class Echo : public Module {
 public:
-    Echo(Effect* owner, const char* name, const Module* input) : Module(owner, name), input_(input) {}
+    Echo(Effect* effect, const char* moduleName, const Module* input) : Module(effect, moduleName), input_(input) {}
     void process(int, int count) override
     {
         for (int j = 0; j < count; ++j)
@@ -44,26 +44,35 @@ private:
 // One filter per voice on its own settings (an Effect of its own), twice:
 // one set processed alone, the other as a group.
 struct Twins {
-    static constexpr int kVoices = 6;
+    static constexpr std::size_t kVoices = 6;
     std::array<std::unique_ptr<Effect>, kVoices> effects;
     std::array<std::unique_ptr<Feed>, 2 * kVoices> feeds;
     std::array<std::unique_ptr<SVFilter>, 2 * kVoices> filters;
 
     Twins()
     {
-        for (int v = 0; v < kVoices; ++v) {
+        for (std::size_t v = 0; v < kVoices; ++v) {
             effects[v] = std::make_unique<Effect>();
-            for (int copy = 0; copy < 2; ++copy) {
-                const int i = copy * kVoices + v;
+            for (std::size_t copy = 0; copy < 2; ++copy) {
+                const std::size_t i = copy * kVoices + v;
                 feeds[i] = std::make_unique<Feed>(effects[v].get(), "Sat");
                 filters[i] = std::make_unique<SVFilter>(effects[v].get(), "Filter", feeds[i].get());
             }
         }
     }
-    float& param(int v, const char* name) { return ::param(*effects[v], name); }
+    float& param(int v, const char* name) { return ::param(*effects[static_cast<std::size_t>(v)], name); }
+    // Voice v's feed and filter: 0 .. kVoices - 1 the ones processed alone,
+    // kVoices + v their twins processed as a group.
+    Feed& feed(int v) { return *feeds[static_cast<std::size_t>(v)]; }
+    SVFilter& filter(int v) { return *filters[static_cast<std::size_t>(v)]; }
 };
 
-bool sameBits(const float* a, const float* b, int n) { return std::memcmp(a, b, sizeof(float) * n) == 0; }
+constexpr int kTwins = static_cast<int>(Twins::kVoices);
+
+bool sameBits(const float* a, const float* b, int n)
+{
+    return std::memcmp(a, b, sizeof(float) * static_cast<std::size_t>(n)) == 0;
+}
 
 } // namespace
 
@@ -92,20 +101,20 @@ TEST_P(VoiceGroups, FiltersSideBySideMatchEachAloneInEveryMode)
             const float dc = block % 500 < 100 ? 0.8f : 0.0f;
             for (int v = 0; v < size; ++v) {
                 for (int j = 0; j < count; ++j)
-                    t.feeds[v]->output[j] = t.feeds[Twins::kVoices + v]->output[j] = dc + signal(random);
+                    t.feed(v).output[j] = t.feed(kTwins + v).output[j] = dc + signal(random);
                 const float modulation = block % 3 == 0 ? signal(random) : 0.0f;
                 for (int j = 0; j < kSubBlock; ++j)
-                    t.filters[v]->cutoffInput[j] = t.filters[Twins::kVoices + v]->cutoffInput[j] = modulation;
+                    t.filter(v).cutoffInput[j] = t.filter(kTwins + v).cutoffInput[j] = modulation;
             }
-            Module* group[Twins::kVoices];
+            Module* group[kTwins];
             for (int v = 0; v < size; ++v) {
-                t.filters[v]->process(44100, count);
-                group[v] = t.filters[Twins::kVoices + v].get();
+                t.filter(v).process(44100, count);
+                group[v] = &t.filter(kTwins + v);
             }
             group[0]->processGroup(group, size, 44100, count);
             for (int v = 0; v < size; ++v) {
-                const SVFilter& alone = *t.filters[v];
-                const SVFilter& grouped = *t.filters[Twins::kVoices + v];
+                const SVFilter& alone = t.filter(v);
+                const SVFilter& grouped = t.filter(kTwins + v);
                 ASSERT_TRUE(sameBits(alone.output, grouped.output, count)) << "size " << size << " block " << block << " voice " << v;
                 ASSERT_EQ(alone.lowPass(), grouped.lowPass());
                 ASSERT_EQ(alone.bandPass(), grouped.bandPass());
@@ -118,36 +127,36 @@ TEST_P(VoiceGroups, FiltersSideBySideMatchEachAloneInEveryMode)
 TEST_P(VoiceGroups, NonFiniteInputRestartsOnlyItsOwnLane)
 {
     Twins t;
-    for (int v = 0; v < Twins::kVoices; ++v)
+    for (int v = 0; v < kTwins; ++v)
         t.param(v, "FilterCutoff") = 0.4f;
-    Module* group[Twins::kVoices];
+    Module* group[kTwins];
     for (int block = 0; block < 20; ++block) {
-        for (int v = 0; v < Twins::kVoices; ++v) {
+        for (int v = 0; v < kTwins; ++v) {
             for (int j = 0; j < kSubBlock; ++j)
-                t.feeds[v]->output[j] = t.feeds[Twins::kVoices + v]->output[j] =
+                t.feed(v).output[j] = t.feed(kTwins + v).output[j] =
                     (block == 5 && v == 2 && j == 4) ? NAN : std::sin(0.1f * static_cast<float>(j + block * 16 + v));
-            t.filters[v]->process(44100, kSubBlock);
-            group[v] = t.filters[Twins::kVoices + v].get();
+            t.filter(v).process(44100, kSubBlock);
+            group[v] = &t.filter(kTwins + v);
         }
-        group[0]->processGroup(group, Twins::kVoices, 44100, kSubBlock);
-        for (int v = 0; v < Twins::kVoices; ++v)
-            ASSERT_TRUE(std::memcmp(t.filters[v]->output, t.filters[Twins::kVoices + v]->output, sizeof(float) * kSubBlock) == 0)
+        group[0]->processGroup(group, kTwins, 44100, kSubBlock);
+        for (int v = 0; v < kTwins; ++v)
+            ASSERT_TRUE(std::memcmp(t.filter(v).output, t.filter(kTwins + v).output, sizeof(float) * kSubBlock) == 0)
                 << block << " " << v;
     }
-    EXPECT_EQ(t.filters[Twins::kVoices + 2]->lowPass(), t.filters[2]->lowPass());
-    EXPECT_TRUE(std::isfinite(t.filters[Twins::kVoices + 2]->lowPass()));
-    EXPECT_NE(t.filters[Twins::kVoices + 3]->lowPass(), 0.0);
+    EXPECT_EQ(t.filter(kTwins + 2).lowPass(), t.filter(2).lowPass());
+    EXPECT_TRUE(std::isfinite(t.filter(kTwins + 2).lowPass()));
+    EXPECT_NE(t.filter(kTwins + 3).lowPass(), 0.0);
 }
 
 // Voices of a source, a filter and another module: rendering them together
 // gives each the output and age it gets alone, whichever voices sound.
 TEST_P(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
 {
-    constexpr int kVoices = 6;
+    constexpr std::size_t kVoices = 6;
     Effect effect;
     std::vector<std::unique_ptr<Voice>> voices;
     std::vector<Feed*> feeds;
-    for (int v = 0; v < 2 * kVoices; ++v) {
+    for (std::size_t v = 0; v < 2 * kVoices; ++v) {
         voices.push_back(std::make_unique<Voice>(&effect));
         auto* feed = new Feed(&effect, "Sat");
         voices.back()->addModule(feed);
@@ -163,8 +172,8 @@ TEST_P(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
     for (int block = 0; block < 500; ++block) {
         Voice* together[kVoices];
         int sounding = 0;
-        for (int v = 0; v < kVoices; ++v) {
-            if ((block / 40 + v) % 4 == 0)
+        for (std::size_t v = 0; v < kVoices; ++v) {
+            if ((static_cast<std::size_t>(block / 40) + v) % 4 == 0)
                 continue; // this voice rests for a while
             for (int j = 0; j < kSubBlock; ++j)
                 feeds[v]->output[j] = feeds[kVoices + v]->output[j] = signal(random);
@@ -172,7 +181,7 @@ TEST_P(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
             together[sounding++] = voices[kVoices + v].get();
         }
         Voice::renderVoices(together, sounding, 44100, kSubBlock);
-        for (int v = 0; v < kVoices; ++v) {
+        for (std::size_t v = 0; v < kVoices; ++v) {
             ASSERT_TRUE(sameBits(voices[v]->voiceOutput, voices[kVoices + v]->voiceOutput, kSubBlock)) << block << " " << v;
             ASSERT_EQ(voices[v]->age, voices[kVoices + v]->age);
         }

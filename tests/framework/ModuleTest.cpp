@@ -11,8 +11,8 @@ namespace {
 
 class Probe : public Module {
 public:
-    Probe(Effect* owner, const char* name, const char* param = "Level", float def = 0.5f)
-        : Module(owner, name), level(owner->addParameter(this, param, def))
+    Probe(Effect* effect, const char* moduleName, const char* param = "Level", float def = 0.5f)
+        : Module(effect, moduleName), level(effect->addParameter(this, param, def))
     {
     }
     void process(int, int count) override

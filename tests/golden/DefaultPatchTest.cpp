@@ -22,8 +22,8 @@ double amplitude(const std::vector<float>& x, double hz)
     for (std::size_t i = 0; i < x.size(); ++i) {
         const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * double(i) / n);
         const double phase = 2.0 * kPi * hz * double(i) / kRate;
-        re += w * x[i] * std::cos(phase);
-        im -= w * x[i] * std::sin(phase);
+        re += w * double(x[i]) * std::cos(phase);
+        im -= w * double(x[i]) * std::sin(phase);
         weight += w;
     }
     return 2.0 * std::hypot(re, im) / weight;

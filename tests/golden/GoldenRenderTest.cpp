@@ -138,7 +138,7 @@ TEST(GoldenRender, RichPatchMatchesTheRecording)
     float peak = 0.0f;
     for (float v : r.left) {
         ASSERT_TRUE(std::isfinite(v));
-        sum += double(v) * v;
+        sum += double(v) * double(v);
         peak = std::max(peak, std::fabs(v));
     }
     EXPECT_GT(std::sqrt(sum / kRate), 0.02);

@@ -131,11 +131,11 @@ TEST_F(KnobTest, DrawsTheSelectedFrameOfTheStrip)
     for (float value : {0.0f, 0.5f, 1.0f}) {
         knob->setValue(value);
         auto image = small.renderOffscreen();
-        int frame = static_cast<int>(std::floor(value * 30));
+        const int stripFrame = static_cast<int>(std::floor(value * 30));
         int differing = 0;
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 30; ++x)
-                differing += image->getPixel(x, y) != reference->getPixel(x, frame * 30 + y);
+                differing += image->getPixel(x, y) != reference->getPixel(x, stripFrame * 30 + y);
         EXPECT_EQ(differing, 0) << "value " << value;
     }
     // Different values really look different.

@@ -44,7 +44,7 @@ inline std::vector<uint8_t> midiFile(int format, uint16_t division, const std::v
 {
     std::vector<uint8_t> out = {'M', 'T', 'h', 'd'};
     putBigEndian(out, 6, 4);
-    putBigEndian(out, format, 2);
+    putBigEndian(out, static_cast<uint32_t>(format), 2);
     putBigEndian(out, static_cast<uint32_t>(tracks.size()), 2);
     putBigEndian(out, division, 2);
     for (const TrackBuilder& t : tracks) {

@@ -73,7 +73,7 @@ TEST(FxContainer, ProgramAndBankRoundTripInBothForms)
         FxProgram program;
         program.fxID = 42;
         program.name = "P" + std::to_string(p);
-        program.params = {0.25f * p, 1.0f, -0.5f};
+        program.params = {0.25f * static_cast<float>(p), 1.0f, -0.5f};
         bank.programs.push_back(program);
     }
     FxFile bankBack = parseFx(writeFxBank(bank));

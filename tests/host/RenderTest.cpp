@@ -148,15 +148,16 @@ TEST(Render, NotesSoundAtTheirPitchFromTheirFrame)
     Rendered r = renderSong(sharedSong(), 512);
     const auto& left = r.sink.left;
     // Note 69, velocity 100, from frame 0 (gain parameter 0.5 = unity).
-    for (int n = 0; n < 2000; ++n) {
-        double expected = 0.1 * (100 / 127.0f) * std::sin(2.0 * M_PI * 440.0 * n / 48000.0);
+    for (std::size_t n = 0; n < 2000; ++n) {
+        double expected = 0.1 * double(100 / 127.0f) * std::sin(2.0 * M_PI * 440.0 * double(n) / 48000.0);
         ASSERT_NEAR(left[n], expected, 1e-6) << "frame " << n;
         ASSERT_EQ(r.sink.right[n], -left[n]);
     }
     // Everything has died away before note 60 starts at frame 105600.
     EXPECT_EQ(left[105599], 0.0f);
-    for (int n = 0; n < 2000; ++n) {
-        double expected = 0.1 * (110 / 127.0f) * std::sin(2.0 * M_PI * midiFrequency(60) * n / 48000.0);
+    for (std::size_t n = 0; n < 2000; ++n) {
+        double expected =
+            0.1 * double(110 / 127.0f) * std::sin(2.0 * M_PI * midiFrequency(60) * double(n) / 48000.0);
         ASSERT_NEAR(left[105600 + n], expected, 1e-6) << "frame " << 105600 + n;
     }
 }

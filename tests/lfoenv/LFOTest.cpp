@@ -230,7 +230,7 @@ TEST_F(LFOFixture, WavesAreReadAtTheirRichestLevel)
     const float expectedPeak[] = {1.0f, 1.233f, 1.59f, 0.80f};
     for (int wave = 0; wave < 4; ++wave) {
         SCOPED_TRACE(wave);
-        param("Wave") = wave / 8.0f;
+        param("Wave") = static_cast<float>(wave) / 8.0f;
         float peak = 0.0f;
         for (int block = 0; block < kRate / 50 / kSubBlock * 4; ++block) {
             lfo.process(kRate, kSubBlock);

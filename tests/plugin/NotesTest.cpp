@@ -13,7 +13,7 @@ double rms(const std::vector<float>& x, std::size_t from = 0, std::size_t to = S
     to = std::min(to, x.size());
     double sum = 0.0;
     for (std::size_t i = from; i < to; ++i)
-        sum += double(x[i]) * x[i];
+        sum += double(x[i]) * double(x[i]);
     return to > from ? std::sqrt(sum / double(to - from)) : 0.0;
 }
 
@@ -148,7 +148,7 @@ TEST_F(Playing, ParameterSetBetweenBlocksIsHeardFromTheNextBlock)
         return first;
     };
     std::vector<float> same = play(false), changed = play(true);
-    for (int i = 0; i < 512; ++i)
+    for (std::size_t i = 0; i < 512; ++i)
         ASSERT_EQ(same[i], changed[i]);
     EXPECT_NE(same[512], changed[512]);
 }

@@ -170,7 +170,7 @@ TEST(BendRecorder, AMotionReplaysAsRecordedOneSubBlockLate)
         subBlock();
         EXPECT_EQ(liveValues[bent], stored);
         EXPECT_EQ(recorder.clock(), 0.0f);
-        EXPECT_EQ(store.current().params[bent].cursor.load(), 0);
+        EXPECT_EQ(store.current().param(bent).cursor.load(), 0);
     }
 }
 

@@ -34,7 +34,7 @@ TEST(Concurrency, TheAudioThreadReadsWholePointsOfLiveBuffers)
         while (!done.load()) {
             store.enterBlock();
             for (int i = 0; i < 4; ++i) {
-                const BendList::View bend = store.current().params[i].bend.view();
+                const BendList::View bend = store.current().param(i).bend.view();
                 for (int k = 0; k < bend.count; ++k) {
                     const BendPoint point = bend.at(k), expected = pointAt(i, k);
                     if (point.time != expected.time || point.value != expected.value)

@@ -125,7 +125,7 @@ TEST(ProgramStore, ReplacedBendStorageOutlivesTheBlockThatMayReadIt)
     EXPECT_EQ(store.retiredBuffers(), 0u);
 
     store.enterBlock();
-    const BendList::View reading = store.current().params[0].bend.view(); // the audio thread's view
+    const BendList::View reading = store.current().param(0).bend.view(); // the audio thread's view
     appendUpTo(129);
     appendUpTo(257);
     EXPECT_EQ(store.retiredBuffers(), 2u) << "both buffers replaced during the block are kept";

@@ -115,7 +115,7 @@ void mangleChunk(std::vector<uint8_t>& chunk, std::mt19937& rng)
     case 5: // absurd counts and lengths
         putBE(8, rng() % 2 ? 0xFFFFFFFFu : 0x7FFFFFFFu);
         putBE(44 + (rng() % 2) * 4, 0xFFFFFFF0u);
-        putBE(12 + 8, rng());
+        putBE(12 + 8, static_cast<uint32_t>(rng()));
         break;
     default: // a bank where a program is expected and the other way round
         if (chunk.size() > 12 && rng() % 2)

@@ -90,7 +90,7 @@ std::vector<float> plainBuild()
         float x = static_cast<float>(1024.0f / static_cast<float>(std::pow(1.100000023841858, 73.0)));
         for (int n = 72; n >= 1; --n) {
             const float f = x;
-            x = static_cast<float>(f * 1.100000023841858);
+            x = static_cast<float>(static_cast<double>(f) * 1.100000023841858);
             const int lo = static_cast<int>(f);
             const int hi = static_cast<int>(std::floor(x));
             float* level = wave + n * kLength;
@@ -113,7 +113,7 @@ double partial(const float* level, int k)
 {
     double sum = 0.0;
     for (int j = 0; j < kLength; ++j)
-        sum += level[j] * std::sin(2.0 * 3.141592653589793 * k * j / kLength);
+        sum += static_cast<double>(level[j]) * std::sin(2.0 * 3.141592653589793 * k * j / kLength);
     return sum * 2.0 / kLength;
 }
 

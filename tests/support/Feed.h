@@ -9,7 +9,8 @@
 
 class Feed : public Vorn::Module {
 public:
-    explicit Feed(Vorn::Effect* owner, const char* name = "feed", float value = 0.0f) : Vorn::Module(owner, name)
+    explicit Feed(Vorn::Effect* effect, const char* moduleName = "feed", float value = 0.0f)
+        : Vorn::Module(effect, moduleName)
     {
         fill(value);
     }

@@ -48,7 +48,7 @@ TEST_F(Bends, PlaybackStepsThroughThePointsItLeaves)
     render(8192, 16);
     EXPECT_EQ(synth->liveValue(gain), 0.6f);
     EXPECT_EQ(synth->bendClock(), 0.0f);
-    EXPECT_EQ(synth->currentProgram().params[gain].cursor.load(), 0);
+    EXPECT_EQ(synth->currentProgram().param(gain).cursor.load(), 0);
 }
 
 TEST_F(Bends, ArmedWritesAppendPointsStampedWithTheBendClock)

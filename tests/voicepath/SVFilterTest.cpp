@@ -219,7 +219,7 @@ TEST(SVFilter, FrequencyResponseOfEachModeMatchesTheTwoPassStructure)
             const cd S1 = (-M10 * AB[0] + M00 * AB[1]) / det;
             const cd H = 0.5 * ((C[0] + CA[0]) * S0 + (C[1] + CA[1]) * S1 + (D + C[0] * B[0] + C[1] * B[1]));
 
-            FilterRig rig(cutoff, mode / 3.0f, resonance);
+            FilterRig rig(cutoff, static_cast<float>(mode) / 3.0f, resonance);
             int n = 0;
             auto feed = [&](cd* acc) {
                 for (int j = 0; j < kSubBlock; ++j)
@@ -251,7 +251,7 @@ TEST(SVFilter, ConstantInputPassesLowPassAndBandRejectOnly)
     // settles at half gain through LP and BR and is blocked by HP and BP.
     const float expectedDc[4] = {0.5f, 0.0f, 0.0f, 0.5f};
     for (int mode = 0; mode < 4; ++mode) {
-        FilterRig rig(0.3f, mode / 3.0f, 0.1f);
+        FilterRig rig(0.3f, static_cast<float>(mode) / 3.0f, 0.1f);
         rig.in.fill(1.0f);
         rig.run(2000);
         EXPECT_NEAR(rig.filter->output[15], expectedDc[mode], 1e-4) << mode;
@@ -273,7 +273,7 @@ struct PlainTwoPass {
         notch = -m * band;
         low = low + f * band;
         band = band + f * (notch - low);
-        return static_cast<float>((y1 + low) * 0.5);
+        return static_cast<float>((static_cast<double>(y1) + low) * 0.5);
     }
 };
 

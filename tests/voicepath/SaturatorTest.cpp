@@ -22,7 +22,7 @@ TEST(OversampleFir, IsSymmetricWithUnitSumAndQuarterPhases)
     for (int j = 0; j < 4; ++j) {
         double phase = 0.0;
         for (int k = 0; k < 8; ++k)
-            phase += kOversampleFir[j + 4 * k];
+            phase += static_cast<double>(kOversampleFir[j + 4 * k]);
         EXPECT_NEAR(phase, 0.25, 2e-4);
         total += phase;
     }
@@ -130,7 +130,8 @@ TEST(Saturator, SteadyStateFollowsTheBlendedShaper)
         for (float x : {-0.3f, -0.02f, 0.004f, 0.05f, 0.2f, 1.5f}) {
             SaturatorRig rig;
             rig.settle(d, x);
-            const double expected = (1.0 - d) * x + d * 4.0 * std::tanh(32.0 * d * x);
+            const double dd = d, xd = x;
+            const double expected = (1.0 - dd) * xd + dd * 4.0 * std::tanh(32.0 * dd * xd);
             for (float y : rig.saturator.output)
                 ASSERT_NEAR(y, expected, 2e-3 * std::fabs(expected) + 1e-6) << d << " " << x;
         }

@@ -302,7 +302,7 @@ TEST_F(X11FrameTest, OpeningAndClosing200TimesLeaksNothing)
         frame.setBackground(layout);
         for (int i = 0; i < 50; ++i) {
             auto* knob = new CAnimKnob(CRect(20 + 13 * i, 300, 50 + 13 * i, 330), nullptr, i, strip);
-            knob->setValue(i / 50.0f);
+            knob->setValue(static_cast<float>(i) / 50.0f);
             frame.addView(knob);
         }
         frame.idle();

@@ -77,7 +77,7 @@ void startNote(Synth* s, int key, int velocity, int64_t frame)
 {
     for (Voice& v : s->voices)
         if (v.key < 0) {
-            v = Voice{key, frame, velocity / 127.0f, false, 1.0};
+            v = Voice{key, frame, float(velocity) / 127.0f, false, 1.0};
             return;
         }
 }
@@ -112,8 +112,8 @@ void render(Synth* s, float* left, float* right, int from, int to)
             if (v.key < 0)
                 continue;
             double f = 440.0 * std::pow(2.0, (v.key - 69) / 12.0);
-            double phase = 2.0 * M_PI * f * static_cast<double>(t - v.start) / s->sampleRate;
-            sum += 0.1 * v.velocity * v.level * std::sin(phase);
+            double phase = 2.0 * M_PI * f * static_cast<double>(t - v.start) / double(s->sampleRate);
+            sum += 0.1 * double(v.velocity) * v.level * std::sin(phase);
             if (v.released) {
                 v.level *= 0.999;
                 if (v.level < 1e-4)
@@ -191,7 +191,7 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
         static_cast<char*>(ptr)[8] = 0;
         return 0;
     case effGetParamDisplay:
-        std::snprintf(static_cast<char*>(ptr), 9, "%.1f", s->programs[s->current].values[index] * 100.0f);
+        std::snprintf(static_cast<char*>(ptr), 9, "%.1f", double(s->programs[s->current].values[index] * 100.0f));
         return 0;
     case effGetParamLabel:
         std::strcpy(static_cast<char*>(ptr), "%");
@@ -245,7 +245,7 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
             readProgram(in + 4, s->programs[s->current]);
         else if (index == 0 && value == static_cast<VstIntPtr>(5 + kPrograms * kProgramBytes) &&
                  std::memcmp(in, "vqbk", 4) == 0) {
-            for (int i = 0; i < kPrograms; ++i)
+            for (std::size_t i = 0; i < kPrograms; ++i)
                 readProgram(in + 5 + i * kProgramBytes, s->programs[i]);
             s->current = in[4] % kPrograms;
         }
