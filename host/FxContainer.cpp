@@ -70,7 +70,7 @@ void putMagic(std::vector<uint8_t>& out, const char* magic) { out.insert(out.end
 void patchSize(std::vector<uint8_t>& out, std::size_t recordStart)
 {
     uint32_t size = static_cast<uint32_t>(out.size() - recordStart - 8);
-    for (int i = 0; i < 4; ++i)
+    for (std::size_t i = 0; i < 4; ++i)
         out[recordStart + 4 + i] = static_cast<uint8_t>(size >> (24 - 8 * i));
 }
 
@@ -225,7 +225,7 @@ std::vector<uint8_t> writeFxBank(const FxBank& bank)
     putU32(out, static_cast<uint32_t>(bank.opaque ? bank.numPrograms : static_cast<int32_t>(bank.programs.size())));
     std::vector<uint8_t> reserved(kBankReserved, 0);
     uint32_t current = static_cast<uint32_t>(std::max<int32_t>(0, bank.currentProgram));
-    for (int i = 0; i < 4; ++i)
+    for (std::size_t i = 0; i < 4; ++i)
         reserved[i] = static_cast<uint8_t>(current >> (24 - 8 * i));
     out.insert(out.end(), reserved.begin(), reserved.end());
     if (bank.opaque) {
