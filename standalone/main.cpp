@@ -1,0 +1,236 @@
+// tarvel: the synthesizer as an application of its own. The engine plays on
+// a running JACK server (which is also how PipeWire desktops offer
+// low-latency audio), its editor in a window; the bank and the current
+// program are kept between runs.
+
+#include "formats/FactoryBank.h"
+#include "formats/HostedSynth.h"
+#include "host/HostError.h"
+#include "plugin/Synth.h"
+#include "standalone/EditorWindow.h"
+#include "standalone/JackSession.h"
+#include "standalone/LiveSynth.h"
+#include "standalone/Options.h"
+#include "standalone/StateFile.h"
+#include "standalone/SynthTarget.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t quitRequested = 0;
+
+void requestQuit(int)
+{
+    quitRequested = 1;
+}
+
+// Ctrl-C, a kill and a closed terminal all end the application the same
+// clean way, with the state saved. A file grown past the process's size
+// limit is an error of the write (the state is kept), not a reason to die.
+void installSignalHandlers()
+{
+    struct sigaction action{};
+    action.sa_handler = requestQuit;
+    // The JACK library's and Xlib's calls under way carry on undisturbed.
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+constexpr auto kIdlePeriod = std::chrono::milliseconds(16);
+constexpr auto kSavePeriod = std::chrono::seconds(5);
+
+std::string windowTitle(HostedSynth& synth)
+{
+    char name[kVstMaxProgNameLen + 1] = {};
+    const int program = synth.currentProgram();
+    synth.synth().getProgramNameIndexed(0, program, name);
+    return "Tarvel - " + std::to_string(program) + " " + name;
+}
+
+StateFile::Snapshot snapshotOf(HostedSynth& synth)
+{
+    StateFile::Snapshot state;
+    state.bankChunk = synth.bankChunk();
+    state.currentProgram = synth.currentProgram();
+    state.uniqueID = synth.synth().getAeffect()->uniqueID;
+    state.version = synth.synth().getAeffect()->version;
+    state.programCount = Synth::kProgramCount;
+    return state;
+}
+
+// Saves the state when it differs from what was saved last; a failure is
+// told once (until a save succeeds or fails differently).
+class Saver {
+public:
+    explicit Saver(StateFile& file) : file_(file) {}
+
+    void knowSaved(const std::vector<uint8_t>& bytes) { saved_ = bytes; }
+
+    bool save(HostedSynth& synth)
+    {
+        if (!file_.claimed())
+            return true;
+        const StateFile::Snapshot state = snapshotOf(synth);
+        const std::vector<uint8_t> bytes = StateFile::encode(state);
+        if (bytes == saved_)
+            return true;
+        std::string error;
+        if (!file_.save(state, error)) {
+            if (error != lastError_)
+                std::fprintf(stderr, "tarvel: %s; the last saved state is kept\n", error.c_str());
+            lastError_ = error;
+            return false;
+        }
+        saved_ = bytes;
+        lastError_.clear();
+        return true;
+    }
+
+private:
+    StateFile& file_;
+    std::vector<uint8_t> saved_;
+    std::string lastError_;
+};
+
+void restoreState(StateFile& state, HostedSynth& synth, Saver& saver)
+{
+    std::string error;
+    if (!state.claim(error))
+        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
+    // The factory bank is the first run's bank, and what a state that
+    // cannot be read gives way to.
+    synth.loadBankChunk(FactoryBank::bankChunk(), FactoryBank::bankChunkSize());
+    synth.restoreCurrentProgram(0);
+    SynthTarget target(synth);
+    const StateFile::LoadResult loaded = state.load(target);
+    switch (loaded.outcome) {
+    case StateFile::Outcome::Restored:
+        saver.knowSaved(StateFile::encode(snapshotOf(synth)));
+        break;
+    case StateFile::Outcome::Missing:
+        std::fprintf(stderr, "tarvel: starting with the factory bank; your bank will be kept in %s\n",
+                     state.path().c_str());
+        break;
+    case StateFile::Outcome::Damaged: {
+        const std::string kept =
+            loaded.keptAs.empty() ? "the damaged file is left where it is" : "the damaged file is kept as " + loaded.keptAs;
+        std::fprintf(stderr, "tarvel: the saved state is damaged (%s): starting with the factory bank; %s\n",
+                     loaded.detail.c_str(), kept.c_str());
+        break;
+    }
+    case StateFile::Outcome::Unreadable:
+        std::fprintf(stderr, "tarvel: cannot read the saved state %s (%s): starting with the factory bank, "
+                             "and that file will not be replaced\n",
+                     state.path().c_str(), loaded.detail.c_str());
+        break;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    try {
+        options = parseOptions(argc, argv);
+    } catch (const std::invalid_argument& e) {
+        std::fprintf(stderr, "tarvel: %s\n\n%s", e.what(), kUsage);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("tarvel %s\n", TARVEL_VERSION);
+        return 0;
+    }
+    installSignalHandlers();
+
+    std::string error;
+    std::unique_ptr<JackSession> jack = JackSession::open("Tarvel", error);
+    if (!jack) {
+        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
+        return 1;
+    }
+
+    HostedSynth synth;
+    synth.setSampleRate(jack->sampleRate());
+    synth.setBlockSize(jack->blockSize());
+    StateFile state(StateFile::defaultPath());
+    Saver saver(state);
+    restoreState(state, synth, saver);
+    if (!options.load.empty()) {
+        try {
+            SynthTarget target(synth);
+            const std::string what = TarvelHost::loadPreset(target, options.load);
+            std::fprintf(stderr, "tarvel: loaded %s from %s\n", what.c_str(), options.load.c_str());
+        } catch (const TarvelHost::HostError& e) {
+            std::fprintf(stderr, "tarvel: %s\n", e.what());
+            return 1;
+        }
+    }
+
+    LiveSynth live(synth);
+    synth.activate();
+    if (!jack->start(synth, live, error)) {
+        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
+        jack.reset();
+        synth.deactivate();
+        return 1;
+    }
+    if (options.connect)
+        std::fprintf(stderr, "tarvel: %s\n", jack->connectEverything().c_str());
+
+    std::string title = windowTitle(synth);
+    EditorWindow window;
+    const bool windowed = window.open(synth.editor(), title, error);
+    if (!windowed)
+        std::fprintf(stderr, "tarvel: %s: playing without the editor (Ctrl-C quits)\n", error.c_str());
+
+    int status = 0;
+    auto nextSave = std::chrono::steady_clock::now() + kSavePeriod;
+    while (quitRequested == 0) {
+        if (jack->serverGone()) {
+            std::fprintf(stderr, "tarvel: the JACK server has stopped\n");
+            status = 1;
+            break;
+        }
+        if (windowed && !window.idle())
+            break;
+        const int program = live.takeProgramChange();
+        if (program >= 0)
+            synth.chooseProgram(program);
+        if (windowed) {
+            const std::string now = windowTitle(synth);
+            if (now != title)
+                window.setTitle(title = now);
+        }
+        if (options.connect)
+            jack->connectNewMidiSources();
+        // Saved now and then as well as at the end, so that a crash or a
+        // power cut costs at most the last few seconds of work.
+        if (std::chrono::steady_clock::now() >= nextSave) {
+            saver.save(synth);
+            nextSave = std::chrono::steady_clock::now() + kSavePeriod;
+        }
+        std::this_thread::sleep_for(kIdlePeriod);
+    }
+
+    window.close();
+    jack->stop();
+    synth.deactivate();
+    jack.reset();
+    if (!saver.save(synth))
+        status = 1;
+    return status;
+}
