@@ -10,6 +10,7 @@
 #include "standalone/EditorWindow.h"
 #include "standalone/JackSession.h"
 #include "standalone/LiveSynth.h"
+#include "standalone/MessageWindow.h"
 #include "standalone/Options.h"
 #include "standalone/StateFile.h"
 #include "standalone/SynthTarget.h"
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -160,6 +162,9 @@ int main(int argc, char** argv)
     std::unique_ptr<JackSession> jack = JackSession::open("Tarvel", error);
     if (!jack) {
         std::fprintf(stderr, "tarvel: %s\n", error.c_str());
+        // Started from the desktop's menu, nobody reads that: say it in a window.
+        if (isatty(STDERR_FILENO) == 0)
+            showMessageWindow("Tarvel", "Tarvel cannot start: " + error);
         return 1;
     }
 

@@ -2,7 +2,8 @@
 // the application's class and process holds the editor, which shows the
 // editor's own pixels, and a knob dragged with XTest, as a user drags it,
 // changes the sound's parameter (the one the application keeps when it
-// quits).
+// quits). Started from a desktop's menu without a JACK server, it says so
+// in a window.
 
 #include "StandaloneFixture.h"
 
@@ -20,6 +21,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -57,35 +59,46 @@ bool hasClass(Display* display, Window window, const char* instance, const char*
     return match;
 }
 
-// The application's window, once it shows a 740 x 520 child.
+// The application's top-level windows, by process and class.
+std::vector<Window> appWindows(Display* display, long pid)
+{
+    std::vector<Window> found;
+    Window root = 0, parent = 0, *tops = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &tops, &count);
+    for (unsigned t = 0; t < count; ++t)
+        if (windowPid(display, tops[t]) == pid && hasClass(display, tops[t], "tarvel", "Tarvel"))
+            found.push_back(tops[t]);
+    if (tops != nullptr)
+        XFree(tops);
+    return found;
+}
+
+// A viewable child of `window` of the editor's size, or 0.
+Window editorIn(Display* display, Window window)
+{
+    Window root = 0, parent = 0, *children = nullptr, editor = 0;
+    unsigned count = 0;
+    XQueryTree(display, window, &root, &parent, &children, &count);
+    for (unsigned c = 0; c < count && editor == 0; ++c) {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, children[c], &attributes);
+        if (attributes.width == 740 && attributes.height == 520 && attributes.map_state == IsViewable)
+            editor = children[c];
+    }
+    if (children != nullptr)
+        XFree(children);
+    return editor;
+}
+
+// The application's window, once it shows the editor.
 AppWindow findAppWindow(Display* display, long pid, std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-        Window root = 0, parent = 0, *tops = nullptr;
-        unsigned topCount = 0;
-        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &tops, &topCount);
-        for (unsigned t = 0; t < topCount; ++t) {
-            if (windowPid(display, tops[t]) != pid || !hasClass(display, tops[t], "tarvel", "Tarvel"))
-                continue;
-            Window* children = nullptr;
-            unsigned childCount = 0;
-            XQueryTree(display, tops[t], &root, &parent, &children, &childCount);
-            for (unsigned c = 0; c < childCount; ++c) {
-                XWindowAttributes attributes{};
-                XGetWindowAttributes(display, children[c], &attributes);
-                if (attributes.width == 740 && attributes.height == 520 && attributes.map_state == IsViewable) {
-                    const AppWindow found{tops[t], children[c]};
-                    XFree(children);
-                    XFree(tops);
-                    return found;
-                }
-            }
-            if (children != nullptr)
-                XFree(children);
-        }
-        if (tops != nullptr)
-            XFree(tops);
+        for (Window frame : appWindows(display, pid))
+            if (const Window editor = editorIn(display, frame))
+                return {frame, editor};
         std::this_thread::sleep_for(50ms);
     }
     return {};
@@ -186,4 +199,32 @@ TEST_F(StandaloneWindow, ShowsTheEditorAndAKnobDragChangesTheSound)
             EXPECT_EQ(parameterOf(saved.chunk, 0, index), parameterOf(factoryBank(), 0, index)) << index;
         }
     }
+}
+
+TEST_F(StandaloneWindow, WithoutAServerItSaysSoInAWindowWhenStartedFromTheMenu)
+{
+    // Started from a desktop's menu: a display, and nobody reading its
+    // standard error (here a file).
+    VirtualDisplay screen(folder);
+    ASSERT_TRUE(screen.ready());
+    auto app = startApp({}, JackServer::unusedName(), screen.name());
+    Display* display = XOpenDisplay(screen.name().c_str());
+    ASSERT_NE(display, nullptr);
+    std::vector<Window> shown;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while ((shown = appWindows(display, app->pid())).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(shown.size(), 1u) << app->errorOutput();
+    EXPECT_FALSE(app->wait(500ms).has_value()) << "the message did not wait to be read";
+
+    // A click on it closes it, and the application ends as it does without
+    // a display.
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, shown[0], &attributes);
+    moveTo(display, shown[0], attributes.width / 2, attributes.height / 2);
+    press(display, true);
+    press(display, false);
+    XCloseDisplay(display);
+    EXPECT_EQ(app->wait(5s).value_or(-1), 1);
+    EXPECT_NE(app->errorOutput().find("no JACK server"), std::string::npos) << app->errorOutput();
 }
