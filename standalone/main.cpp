@@ -156,17 +156,17 @@ int main(int argc, char** argv)
         std::printf("tarvel %s\n", TARVEL_VERSION);
         return 0;
     }
-    installSignalHandlers();
-
     std::string error;
     std::unique_ptr<JackSession> jack = JackSession::open("Tarvel", error);
     if (!jack) {
         std::fprintf(stderr, "tarvel: %s\n", error.c_str());
-        // Started from the desktop's menu, nobody reads that: say it in a window.
+        // Started from the desktop's menu, nobody reads that: say it in a
+        // window (which a signal still ends: nothing is kept yet).
         if (isatty(STDERR_FILENO) == 0)
             showMessageWindow("Tarvel", "Tarvel cannot start: " + error);
         return 1;
     }
+    installSignalHandlers();
 
     HostedSynth synth;
     synth.setSampleRate(jack->sampleRate());
