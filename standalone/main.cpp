@@ -3,7 +3,6 @@
 // low-latency audio), its editor in a window; the bank and the current
 // program are kept between runs.
 
-#include "formats/FactoryBank.h"
 #include "formats/HostedSynth.h"
 #include "host/HostError.h"
 #include "plugin/Synth.h"
@@ -13,6 +12,7 @@
 #include "standalone/MessageWindow.h"
 #include "standalone/Options.h"
 #include "standalone/StateFile.h"
+#include "standalone/StateKeeper.h"
 #include "standalone/SynthTarget.h"
 
 #include <chrono>
@@ -58,85 +58,6 @@ std::string windowTitle(HostedSynth& synth)
     return "Tarvel - " + std::to_string(program) + " " + name;
 }
 
-StateFile::Snapshot snapshotOf(HostedSynth& synth)
-{
-    StateFile::Snapshot state;
-    state.bankChunk = synth.bankChunk();
-    state.currentProgram = synth.currentProgram();
-    state.uniqueID = synth.synth().getAeffect()->uniqueID;
-    state.version = synth.synth().getAeffect()->version;
-    state.programCount = Synth::kProgramCount;
-    return state;
-}
-
-// Saves the state when it differs from what was saved last; a failure is
-// told once (until a save succeeds or fails differently).
-class Saver {
-public:
-    explicit Saver(StateFile& file) : file_(file) {}
-
-    void knowSaved(const std::vector<uint8_t>& bytes) { saved_ = bytes; }
-
-    bool save(HostedSynth& synth)
-    {
-        if (!file_.claimed())
-            return true;
-        const StateFile::Snapshot state = snapshotOf(synth);
-        const std::vector<uint8_t> bytes = StateFile::encode(state);
-        if (bytes == saved_)
-            return true;
-        std::string error;
-        if (!file_.save(state, error)) {
-            if (error != lastError_)
-                std::fprintf(stderr, "tarvel: %s; the last saved state is kept\n", error.c_str());
-            lastError_ = error;
-            return false;
-        }
-        saved_ = bytes;
-        lastError_.clear();
-        return true;
-    }
-
-private:
-    StateFile& file_;
-    std::vector<uint8_t> saved_;
-    std::string lastError_;
-};
-
-void restoreState(StateFile& state, HostedSynth& synth, Saver& saver)
-{
-    std::string error;
-    if (!state.claim(error))
-        std::fprintf(stderr, "tarvel: %s\n", error.c_str());
-    // The factory bank is the first run's bank, and what a state that
-    // cannot be read gives way to.
-    synth.loadBankChunk(FactoryBank::bankChunk(), FactoryBank::bankChunkSize());
-    synth.restoreCurrentProgram(0);
-    SynthTarget target(synth);
-    const StateFile::LoadResult loaded = state.load(target);
-    switch (loaded.outcome) {
-    case StateFile::Outcome::Restored:
-        saver.knowSaved(StateFile::encode(snapshotOf(synth)));
-        break;
-    case StateFile::Outcome::Missing:
-        std::fprintf(stderr, "tarvel: starting with the factory bank; your bank will be kept in %s\n",
-                     state.path().c_str());
-        break;
-    case StateFile::Outcome::Damaged: {
-        const std::string kept =
-            loaded.keptAs.empty() ? "the damaged file is left where it is" : "the damaged file is kept as " + loaded.keptAs;
-        std::fprintf(stderr, "tarvel: the saved state is damaged (%s): starting with the factory bank; %s\n",
-                     loaded.detail.c_str(), kept.c_str());
-        break;
-    }
-    case StateFile::Outcome::Unreadable:
-        std::fprintf(stderr, "tarvel: cannot read the saved state %s (%s): starting with the factory bank, "
-                             "and that file will not be replaced\n",
-                     state.path().c_str(), loaded.detail.c_str());
-        break;
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -172,8 +93,8 @@ int main(int argc, char** argv)
     synth.setSampleRate(jack->sampleRate());
     synth.setBlockSize(jack->blockSize());
     StateFile state(StateFile::defaultPath());
-    Saver saver(state);
-    restoreState(state, synth, saver);
+    StateKeeper keeper(state, synth);
+    keeper.restore();
     if (!options.load.empty()) {
         try {
             SynthTarget target(synth);
@@ -225,7 +146,7 @@ int main(int argc, char** argv)
         // Saved now and then as well as at the end, so that a crash or a
         // power cut costs at most the last few seconds of work.
         if (std::chrono::steady_clock::now() >= nextSave) {
-            saver.save(synth);
+            keeper.save();
             nextSave = std::chrono::steady_clock::now() + kSavePeriod;
         }
         std::this_thread::sleep_for(kIdlePeriod);
@@ -235,7 +156,7 @@ int main(int argc, char** argv)
     jack->stop();
     synth.deactivate();
     jack.reset();
-    if (!saver.save(synth))
+    if (!keeper.save())
         status = 1;
     return status;
 }
