@@ -7,7 +7,7 @@
 #   lib/vst3/Tarvel.vst3/                 the VST3 bundle
 #   lib/clap/Tarvel.clap                  the CLAP plug-in
 #   bin/tarvel, bin/tarvel-host           the application and the command-line host
-#   share/tarvel/                         factory bank, demo song, the manual
+#   share/tarvel/                         factory bank, demo song, the manual and its images/
 #   share/man/man1/                       the two programs' manual pages
 #   share/applications/, share/icons/     the desktop entry and its icon
 #   share/doc/tarvel/                     copyright and changelog
@@ -93,9 +93,10 @@ install(TARGETS tarvel tarvel-host RUNTIME DESTINATION bin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/examples/factory.fxb ${CMAKE_SOURCE_DIR}/examples/demo.mid
         DESTINATION share/tarvel)
-# The manual and its pictures, whatever docs/ holds of them when built.
+# The manual and its pictures as docs/ holds them (the build checks that they
+# are what it generates), side by side as the manual's links expect.
 install(FILES ${CMAKE_SOURCE_DIR}/docs/manual.md DESTINATION share/tarvel OPTIONAL)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/manual DESTINATION share/tarvel OPTIONAL)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images DESTINATION share/tarvel OPTIONAL FILES_MATCHING PATTERN "*.png")
 
 install(FILES ${TARVEL_GENERATED_INSTALL}/man/tarvel.1.gz ${TARVEL_GENERATED_INSTALL}/man/tarvel-host.1.gz
         DESTINATION share/man/man1)

@@ -348,16 +348,7 @@ cairo_surface_t* background()
     cairo_fill(cr);
 
     // Lighter group plates behind the sections.
-    struct Plate {
-        double x, y, w, h;
-        bool lower;
-    };
-    const Plate plates[] = {
-        {30, 20, 245, 140, false},  {30, 170, 245, 140, false}, {490, 20, 235, 140, false},
-        {490, 170, 235, 68, false}, {490, 242, 235, 68, false}, {30, 340, 70, 135, true},
-        {140, 340, 150, 135, true}, {330, 340, 110, 135, true}, {490, 340, 110, 135, true},
-    };
-    for (const Plate& p : plates) {
+    for (const Plate& p : kPlates) {
         roundedRect(cr, p.x + 0.5, p.y + 0.5, p.w, p.h, 8);
         setColor(cr, p.lower ? Rgb{253, 232, 214} : Rgb{229, 229, 231});
         cairo_fill_preserve(cr);

@@ -101,6 +101,19 @@ constexpr Title kTitles[] = {
     {"DIGI", 42, 406},    {"PHASER", 152, 406}, {"CHORUS", 342, 406}, {"DELAY", 502, 406},
 };
 
+// The lighter plates behind the sections, each holding one title; the
+// lower ones sit on the effects' panel.
+struct Plate {
+    double x, y, w, h;
+    bool lower;
+};
+
+constexpr Plate kPlates[] = {
+    {30, 20, 245, 140, false},  {30, 170, 245, 140, false}, {490, 20, 235, 140, false},
+    {490, 170, 235, 68, false}, {490, 242, 235, 68, false}, {30, 340, 70, 135, true},
+    {140, 340, 150, 135, true}, {330, 340, 110, 135, true}, {490, 340, 110, 135, true},
+};
+
 constexpr int kWidth = 740;
 constexpr int kHeight = 520;
 constexpr int kLowerPanelTop = 330;

@@ -53,7 +53,7 @@ std::set<std::string> filesBelow(const std::string& folder)
     return files;
 }
 
-// The list, and the manual as docs/ holds it in this tree.
+// The list, and the manual and its pictures as docs/ holds them.
 std::set<std::string> expectedFiles()
 {
     std::set<std::string> files;
@@ -65,8 +65,8 @@ std::set<std::string> expectedFiles()
     struct stat info{};
     if (stat((docs + "/manual.md").c_str(), &info) == 0)
         files.insert("share/tarvel/manual.md");
-    for (const std::string& picture : filesBelow(docs + "/manual"))
-        files.insert("share/tarvel/manual/" + picture);
+    for (const std::string& picture : filesBelow(docs + "/images"))
+        files.insert("share/tarvel/images/" + picture);
     return files;
 }
 

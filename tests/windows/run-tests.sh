@@ -4,8 +4,9 @@
 #
 # usage: tests/windows/run-tests.sh LINUX_BUILD WINDOWS_BUILD
 #
-# LINUX_BUILD needs Tarvel.so, tarvel-host, windows_gui_reference,
-# windows_tan_sweep and windows_runtime_math; WINDOWS_BUILD the cross build (cmake/mingw-w64.cmake).
+# LINUX_BUILD needs Tarvel.so, the VST3 and CLAP editions, tarvel-host,
+# windows_gui_reference, windows_tan_sweep, windows_runtime_math and
+# windows_edition_check; WINDOWS_BUILD the cross build (cmake/mingw-w64.cmake).
 # Wine runs in a fresh prefix inside WINDOWS_BUILD, quiet, without its
 # .NET and HTML add-ons (which it would otherwise offer to download).
 # Exits 0 when every test passes or is skipped, 1 when one fails.
@@ -60,15 +61,47 @@ check_imports() {
         fail "$(basename "$file") imports non-system DLLs:$bad"
     fi
 }
+VST3_DLL="$WIN/vst3/Tarvel.vst3/Contents/x86_64-win/Tarvel.vst3"
+CLAP_DLL="$WIN/clap/Tarvel.clap"
 check_imports "$WIN/Tarvel.dll"
 check_imports "$WIN/tarvel-host.exe"
+check_imports "$VST3_DLL"
+check_imports "$CLAP_DLL"
 
-exports=$(x86_64-w64-mingw32-objdump -p "$WIN/Tarvel.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
+exported() {
+    x86_64-w64-mingw32-objdump -p "$1" 2>/dev/null | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+        sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | LC_ALL=C sort | tr '\n' ' '
+}
+exports=$(exported "$WIN/Tarvel.dll")
 rvas=$(x86_64-w64-mingw32-objdump -p "$WIN/Tarvel.dll" | sed -n 's/^[[:space:]]*\[ *[0-9]*\] +base\[ *[0-9]*\] *\([0-9a-f]*\) Export RVA$/\1/p' | sort -u | wc -l)
 if [ "$exports" = "VSTPluginMain main " ] && [ "$rvas" = 1 ]; then
     pass "Tarvel.dll exports VSTPluginMain and main, one function, and nothing else"
 else
     fail "Tarvel.dll exports: $exports($rvas addresses)"
+fi
+# The editions export their format's entry points and the DllMain that DPF
+# marks for export; nothing of the engine.
+exports=$(exported "$VST3_DLL")
+if [ "$exports" = "DllMain ExitDll GetPluginFactory InitDll " ]; then
+    pass "Tarvel.vst3 exports GetPluginFactory, InitDll and ExitDll (and DllMain) only"
+else
+    fail "Tarvel.vst3 exports: $exports"
+fi
+exports=$(exported "$CLAP_DLL")
+if [ "$exports" = "DllMain clap_entry " ]; then
+    pass "Tarvel.clap exports clap_entry (and DllMain) only"
+else
+    fail "Tarvel.clap exports: $exports"
+fi
+
+# The zip for Windows users: every Windows file, as built.
+zips=$(ls "$WIN"/Tarvel-*-windows-x64.zip 2>/dev/null)
+if [ "$(echo "$zips" | grep -c .)" != 1 ]; then
+    fail "one Windows zip in $(basename "$WIN") (found: ${zips:-none})"
+elif result=$(python3 "$HERE/check_zip.py" "$zips" "$WIN" "$SOURCE"); then
+    pass "$(basename "$zips"): $result"
+else
+    fail "$(basename "$zips"): $result"
 fi
 
 # --- Wine --------------------------------------------------------------------
@@ -152,6 +185,37 @@ for bits in 16 24; do
     fi
 done
 
+# The VST3 and CLAP editions, loaded through their entry points (InitDll and
+# GetPluginFactory, clap_entry) by the formats' own test hosts built for
+# Windows: the same parameters, display texts, presets and saved state as
+# the Linux editions, and the bench song, with the defaults and with every
+# module busy, rendered to the same samples as the Linux VST 2.4 plug-in.
+BENCH="$SOURCE/bench/song.mid"
+"$LINUX/tests/windows/windows_edition_check" vst2 "$LINUX/Tarvel.so" "$BENCH" >"$OUT/edition-vst2-linux.txt" \
+    2>"$OUT/edition-vst2-linux.log"
+grep '^render' "$OUT/edition-vst2-linux.txt" >"$OUT/renders-linux.txt"
+for edition in vst3:vst3/Tarvel.vst3:Tarvel.vst3 clap:clap/Tarvel.clap:Tarvel.clap; do
+    kind=${edition%%:*}
+    path=${edition#*:}
+    path=${path%:*}
+    name=${edition##*:}
+    "$LINUX/tests/windows/windows_edition_check" $kind "$LINUX/$path" "$BENCH" >"$OUT/edition-$kind-linux.txt" \
+        2>"$OUT/edition-$kind-linux.log"
+    wine ./tarvel-edition-check.exe $kind "$path" "$BENCH" 2>"$OUT/edition-$kind-windows.log" |
+        tr -d '\r' >"$OUT/edition-$kind-windows.txt"
+    grep '^render' "$OUT/edition-$kind-windows.txt" >"$OUT/renders-$kind-windows.txt"
+    if ! grep -q '^parameters (56)' "$OUT/edition-$kind-windows.txt"; then
+        fail "$name under Wine: not loaded through its entry point (see $OUT/edition-$kind-windows.log)"
+    elif ! diff -u "$OUT/edition-$kind-linux.txt" "$OUT/edition-$kind-windows.txt" >"$OUT/edition-$kind.diff"; then
+        fail "$name under Wine differs from the Linux edition (see $OUT/edition-$kind.diff)"
+    elif [ "$(wc -l <"$OUT/renders-linux.txt")" != 2 ] ||
+        ! cmp -s "$OUT/renders-linux.txt" "$OUT/renders-$kind-windows.txt"; then
+        fail "$name under Wine: the bench song differs from the Linux VST 2.4 plug-in's"
+    else
+        pass "$name under Wine: parameters, texts, presets and state as on Linux; bench song bit for bit as Tarvel.so"
+    fi
+done
+
 # The tangent the phaser takes on every float it can be given.
 linux_tan=$("$LINUX/tests/windows/windows_tan_sweep")
 windows_tan=$(wine ./tarvel-tan-sweep.exe | tr -d '\r')
@@ -170,6 +234,10 @@ if "$LINUX/tests/windows/windows_runtime_math" "$OUT/math-linux.bin" &&
 fi
 
 # --- GUI -------------------------------------------------------------------------
+
+# The windows need a Wine started on the virtual display: a wineserver left
+# running by the programs above, started without one, would refuse them.
+wineserver -w
 
 "$LINUX/tests/windows/windows_gui_reference" "$OUT/scene-linux.png"
 if xvfb-run -a -s "-screen 0 1024x768x24" wine ./windows-gui-check.exe "$OUT/scene-windows.png" \
@@ -211,6 +279,21 @@ elif "$LINUX/tarvel-host" --help 2>/dev/null | grep -q -- '--screenshot'; then
     fi
 else
     pass "editor screenshot written ($OUT/editor-windows.png); no Linux screenshot to compare with"
+fi
+
+# The CLAP edition's editor, embedded through the GUI extension in a host's
+# window and driven by the host timer it asks for: the same picture as the
+# VST 2.4 plug-in's editor under Wine.
+if [ -f "$OUT/editor-windows.png" ]; then
+    xvfb-run -a -s "-screen 0 1024x768x24" wine ./tarvel-editor-shot.exe 'clap\Tarvel.clap' "$OUT/editor-clap-windows.png" \
+        1000 >"$OUT/editor-clap.log" 2>&1
+    if [ $? -ne 0 ]; then
+        fail "CLAP editor under Wine (see $OUT/editor-clap.log)"
+    elif result=$(python3 "$HERE/compare_png.py" --tolerance 0 "$OUT/editor-windows.png" "$OUT/editor-clap-windows.png"); then
+        pass "CLAP editor under Wine shows what Tarvel.dll's editor shows: $result"
+    else
+        fail "CLAP editor under Wine against Tarvel.dll's: $result"
+    fi
 fi
 
 echo "windows tests: $passed passed, $failed failed, $skipped skipped in $(($(date +%s) - start)) s"

@@ -1,7 +1,5 @@
 #include "support/ClapPlugin.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -52,12 +50,10 @@ ClapPlugin::ClapPlugin(const std::string& path)
     host_.request_process = [](const clap_host*) {};
     host_.request_callback = [](const clap_host*) {};
 
-    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepLoaded);
-    if (!library_) {
-        error = dlerror();
+    library_ = openPluginLibrary(path, error);
+    if (!library_)
         return;
-    }
-    entry_ = static_cast<const clap_plugin_entry*>(dlsym(library_, "clap_entry"));
+    entry_ = static_cast<const clap_plugin_entry*>(pluginSymbol(library_, "clap_entry"));
     if (!entry_ || !entry_->init(path.c_str())) {
         error = "no clap_entry, or it refused to initialise";
         entry_ = nullptr;
@@ -93,7 +89,7 @@ ClapPlugin::~ClapPlugin()
     if (entry_)
         entry_->deinit();
     if (library_)
-        dlclose(library_);
+        closePluginLibrary(library_);
 }
 
 void ClapPlugin::activate(int sampleRate, int maxBlock)
@@ -168,14 +164,14 @@ void ClapPlugin::process(const VstEvents* events, const VstTimeInfo& time, float
                                return true;
                            }};
     float* channels[2] = {left, right};
-    clap_audio_buffer output{};
-    output.data32 = channels;
-    output.channel_count = 2;
+    clap_audio_buffer audio{};
+    audio.data32 = channels;
+    audio.channel_count = 2;
     clap_process process{};
     process.steady_time = static_cast<int64_t>(time.samplePos);
     process.frames_count = static_cast<uint32_t>(frames);
     process.transport = &transport;
-    process.audio_outputs = &output;
+    process.audio_outputs = &audio;
     process.audio_outputs_count = 1;
     process.in_events = &in;
     process.out_events = &out;
@@ -253,15 +249,23 @@ std::string ClapPlugin::stateValue(const std::string& key)
     return dpfStateValue(saveState(), key);
 }
 
-bool ClapPlugin::openEditor(unsigned long parent)
+bool ClapPlugin::openEditor(uintptr_t parent)
 {
-    if (!gui_ || !gui_->is_api_supported(plugin_, CLAP_WINDOW_API_X11, false) ||
-        !gui_->create(plugin_, CLAP_WINDOW_API_X11, false))
+#ifdef _WIN32
+    const char* api = CLAP_WINDOW_API_WIN32;
+#else
+    const char* api = CLAP_WINDOW_API_X11;
+#endif
+    if (!gui_ || !gui_->is_api_supported(plugin_, api, false) || !gui_->create(plugin_, api, false))
         return false;
     editorOpen_ = true;
     clap_window window{};
-    window.api = CLAP_WINDOW_API_X11;
+    window.api = api;
+#ifdef _WIN32
+    window.win32 = reinterpret_cast<clap_hwnd>(parent);
+#else
     window.x11 = parent;
+#endif
     // As hosts do: the parent first, then show.
     if (!gui_->set_parent(plugin_, &window))
         return false;

@@ -3,7 +3,8 @@
 // MIDI as CLAP MIDI events, the transport as a CLAP transport event, state
 // through the state extension's streams, parameters through the parameter
 // extension and parameter events, and the editor embedded in an X11 window
-// of ours, driven by the host timer the plug-in asks for.
+// of ours (a Win32 window on Windows), driven by the host timer the plug-in
+// asks for.
 
 #include "support/PluginUnderTest.h"
 
@@ -36,9 +37,10 @@ public:
     bool loadState(const std::vector<uint8_t>& state) override;
     std::string stateValue(const std::string& key) override;
 
-    // The editor inside `parent`, an X11 window; idleEditor() fires the
-    // timer the plug-in registered, as the host's event loop would.
-    bool openEditor(unsigned long parent);
+    // The editor inside `parent`, an X11 window (a window handle on
+    // Windows); idleEditor() fires the timer the plug-in registered, as the
+    // host's event loop would.
+    bool openEditor(uintptr_t parent);
     void idleEditor();
     void closeEditor();
 

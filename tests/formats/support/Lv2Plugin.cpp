@@ -341,13 +341,13 @@ private:
             features_.push_back(&f);
         features_.push_back(nullptr);
 
-        if (kKeepLoaded != 0) {
-            // Loaded once more and never unloaded, so that lilv's unloading
-            // leaves it in place.
-            char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_plugin_get_library_uri(plugin_)), nullptr);
-            dlopen(path, RTLD_NOW | RTLD_LOCAL | kKeepLoaded);
-            lilv_free(path);
-        }
+#ifdef TARVEL_KEEP_PLUGIN_LOADED
+        // Loaded once more and never unloaded, so that lilv's unloading
+        // leaves it in place.
+        char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_plugin_get_library_uri(plugin_)), nullptr);
+        dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        lilv_free(path);
+#endif
         instance_ = lilv_plugin_instantiate(plugin_, sampleRate_, features_.data());
         if (!instance_) {
             error = "the plug-in could not be instantiated";

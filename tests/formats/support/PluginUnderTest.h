@@ -7,8 +7,6 @@
 
 #include "vst/VstAbi.h"
 
-#include <dlfcn.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -67,14 +65,12 @@ public:
     std::string error;
 };
 
-// dlopen flag for the plug-ins' libraries: under the sanitizers they are
-// never unloaded, so that the leak checker still sees what the drawing
-// libraries they pull in keep for the life of the process.
-#ifdef TARVEL_KEEP_PLUGIN_LOADED
-constexpr int kKeepLoaded = RTLD_NODELETE;
-#else
-constexpr int kKeepLoaded = 0;
-#endif
+// The plug-ins' libraries: dlopen on Linux, LoadLibrary on Windows. Under
+// the sanitizers they are never unloaded, so that the leak checker still sees
+// what the drawing libraries they pull in keep for the life of the process.
+void* openPluginLibrary(const std::string& path, std::string& error);
+void* pluginSymbol(void* library, const char* name);
+void closePluginLibrary(void* library);
 
 // The editions under test, loaded from the build tree.
 std::unique_ptr<PluginUnderTest> loadVst2(const std::string& path);

@@ -15,8 +15,6 @@
 #include <travesty/events.h>
 #include <travesty/factory.h>
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -177,18 +175,23 @@ class Vst3Plugin : public PluginUnderTest {
 public:
     explicit Vst3Plugin(const std::string& bundle)
     {
-        const std::string path = bundle + "/Contents/x86_64-linux/Tarvel.so";
-        library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepLoaded);
-        if (!library_) {
-            error = dlerror();
+        library_ = openPluginLibrary(bundle + kBinary, error);
+        if (!library_)
+            return;
+        auto getFactory = reinterpret_cast<v3_plugin_factory** (*)()>(pluginSymbol(library_, "GetPluginFactory"));
+#ifdef _WIN32
+        auto moduleEntry = reinterpret_cast<bool (*)()>(pluginSymbol(library_, "InitDll"));
+        if (!moduleEntry || !getFactory || !moduleEntry()) {
+            error = "no InitDll or GetPluginFactory, or the module refused to start";
             return;
         }
-        auto moduleEntry = reinterpret_cast<bool (*)(void*)>(dlsym(library_, "ModuleEntry"));
-        auto getFactory = reinterpret_cast<v3_plugin_factory** (*)()>(dlsym(library_, "GetPluginFactory"));
+#else
+        auto moduleEntry = reinterpret_cast<bool (*)(void*)>(pluginSymbol(library_, "ModuleEntry"));
         if (!moduleEntry || !getFactory || !moduleEntry(library_)) {
             error = "no ModuleEntry or GetPluginFactory, or the module refused to start";
             return;
         }
+#endif
         entered_ = true;
         v3_plugin_factory** factory = getFactory();
         if (!factory) {
@@ -245,11 +248,11 @@ public:
             v3_cpp_obj_unref(component_);
         }
         if (entered_) {
-            if (auto moduleExit = reinterpret_cast<bool (*)()>(dlsym(library_, "ModuleExit")))
+            if (auto moduleExit = reinterpret_cast<bool (*)()>(pluginSymbol(library_, kExit)))
                 moduleExit();
         }
         if (library_)
-            dlclose(library_);
+            closePluginLibrary(library_);
     }
 
     void activate(int sampleRate, int maxBlock) override
@@ -309,6 +312,8 @@ public:
         data.num_output_buses = 1;
         data.outputs = &output;
         data.input_params = changes_.used > 0 ? changes_.handle() : nullptr;
+        // Hosts always pass a list for the plug-in's own changes.
+        data.output_params = outputChanges_.handle();
         data.input_events = events_.handle();
         data.ctx = &context;
         if (audioCallBegins)
@@ -403,6 +408,14 @@ public:
 
 private:
     static constexpr v3_param_id kNone = 0xFFFFFFFFu;
+    // The module inside the bundle, and the function that ends its use.
+#ifdef _WIN32
+    static constexpr const char* kBinary = "/Contents/x86_64-win/Tarvel.vst3";
+    static constexpr const char* kExit = "ExitDll";
+#else
+    static constexpr const char* kBinary = "/Contents/x86_64-linux/Tarvel.so";
+    static constexpr const char* kExit = "ModuleExit";
+#endif
 
     void* library_ = nullptr;
     bool entered_ = false;
@@ -415,6 +428,7 @@ private:
     int32_t programSteps_ = 0;
     EventList events_;
     ParamChanges changes_;
+    ParamChanges outputChanges_;
 };
 
 } // namespace

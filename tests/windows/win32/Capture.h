@@ -16,7 +16,7 @@ namespace Capture {
 // The window's client area as 0x00RRGGBB words, top row first.
 inline std::vector<std::uint32_t> grab(HWND window, int width, int height)
 {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, 0u);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
     HDC source = GetDC(window);
     if (!source)
         return {};
