@@ -58,6 +58,16 @@ local function parameters(proc)
     return list
 end
 
+-- Returns once the engine has run a few cycles (4096 samples).
+local function let_engine_run()
+    local start = AudioEngine:processed_samples()
+    for _ = 1, 1000 do
+        if AudioEngine:processed_samples() >= start + 4096 then return end
+        ARDOUR.LuaAPI.usleep(10000)
+    end
+    fail("the engine does not run")
+end
+
 local function value(proc, p)
     return string.format("%.9g", ARDOUR.LuaAPI.get_processor_param(proc, p.control, true))
 end
@@ -121,7 +131,7 @@ if mode == "create" then
     -- sees a control port change only against the port's value at its
     -- previous run, so a port set back to that value before the next run
     -- would go unnoticed: let the engine run first, as any user's hand does.
-    ARDOUR.LuaAPI.usleep(200000)
+    let_engine_run()
     local by_name = {}
     for _, p in ipairs(list) do by_name[p.name] = p end
     for line in io.lines(values) do
@@ -132,8 +142,8 @@ if mode == "create" then
         end
     end
     -- An LV2 plug-in takes its control ports' values in its next run: let
-    -- the engine run a few cycles before the plug-in is asked for its state.
-    ARDOUR.LuaAPI.usleep(200000)
+    -- the engine run before the plug-in is asked for its state.
+    let_engine_run()
     print_parameters(proc)
     if Session:save_state("", false, false, false, false, false) ~= 0 then fail("save_state failed") end
 

@@ -40,16 +40,16 @@ host=$(sed -n 's/^host_window=//p' "$work/x11.txt")
 grep -q "^ancestry=.*<$host<" "$work/x11.txt" || problem "the editor is not a child of jalv.gtk3's window"
 [ "$(sed -n 's/^distinct_colours=//p' "$work/x11.txt")" -gt 100 ] || problem "the editor is not drawn"
 
-# The editor tells the host from its idle callback: give it a moment.
-for _ in $(seq 20); do
-    grep -q "SUIL_SPY write port=$port " "$work/jalv.log" && break
+# The editor tells the host from its idle callback, a moment later.
+at_08() { awk -v v="${last:-0}" 'BEGIN { exit !(v > 0.79 && v < 0.81) }'; }
+for _ in $(seq 50); do
+    last=$(grep "SUIL_SPY write port=$port " "$work/jalv.log" | tail -n 1 | sed 's/.*value=//')
+    at_08 && break
     sleep 0.1
 done
-sleep 0.3
-last=$(grep "SUIL_SPY write port=$port " "$work/jalv.log" | tail -n 1 | sed 's/.*value=//')
 echo "writes_to_Osc1Coarse=$(grep -c "SUIL_SPY write port=$port " "$work/jalv.log")"
 echo "last_Osc1Coarse=${last:-none}"
-awk -v v="${last:-0}" 'BEGIN { exit !(v > 0.79 && v < 0.81) }' || problem "jalv did not receive Osc1Coarse = 0.8"
+at_08 || problem "jalv did not receive Osc1Coarse = 0.8"
 
 echo "-- after the drag"
 "$tools/jack_note_probe" --target tarvel --expect-hz 987.77 || problem "A4 did not sound 14 semitones up after the drag"
