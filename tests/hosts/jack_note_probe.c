@@ -91,6 +91,13 @@ static const char** client_ports(const char* client, const char* type, unsigned 
     return jack_get_ports(g_client, pattern, type, flags);
 }
 
+/* True once the two ports are connected (also when they already were). */
+static int connect_ports(const char* source, const char* destination)
+{
+    const int result = jack_connect(g_client, source, destination);
+    return result == 0 || result == EEXIST;
+}
+
 /* 32-bit float stereo WAV. */
 static int write_wav(const char* path, unsigned rate)
 {
@@ -185,32 +192,29 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    /* The target may still be starting. */
-    const char** midi_in = NULL;
-    const char** audio_out = NULL;
-    while (!(midi_in && audio_out) && now_s() - t0 < timeout_s) {
+    /* The target may still be starting: its ports can be there before its
+       client is active, and only an active client's ports connect. */
+    int connected = 0;
+    while (!connected && now_s() - t0 < timeout_s) {
+        usleep(50000);
+        const char** midi_in = client_ports(target, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+        const char** audio_out = client_ports(target, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        if (midi_in && audio_out) {
+            connected = connect_ports(jack_port_name(g_midi_out), midi_in[0]);
+            for (int c = 0; c < kChannels; ++c) {
+                const char* source = audio_out[c] ? audio_out[c] : audio_out[0]; /* a mono target is recorded twice */
+                connected = connect_ports(source, jack_port_name(g_in[c])) && connected;
+            }
+            if (connected)
+                printf("played_to=%s\nrecorded=%s %s\n", midi_in[0], audio_out[0], audio_out[1] ? audio_out[1] : "");
+        }
         jack_free(midi_in);
         jack_free(audio_out);
-        usleep(50000);
-        midi_in = client_ports(target, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
-        audio_out = client_ports(target, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
     }
-    if (!midi_in || !audio_out) {
-        fprintf(stderr, "error: no client '%s' with a MIDI input and audio outputs after %.0f s\n", target, timeout_s);
+    if (!connected) {
+        fprintf(stderr, "error: cannot play to client '%s' (MIDI input and audio outputs) after %.0f s\n", target,
+                timeout_s);
         return 3;
-    }
-    int failed = jack_connect(g_client, jack_port_name(g_midi_out), midi_in[0]);
-    for (int c = 0; c < kChannels; ++c) {
-        const char* source = audio_out[c] ? audio_out[c] : audio_out[0]; /* a mono target is recorded twice */
-        printf("recorded_%d=%s\n", c + 1, source);
-        failed |= jack_connect(g_client, source, jack_port_name(g_in[c]));
-    }
-    printf("played_to=%s\n", midi_in[0]);
-    jack_free(midi_in);
-    jack_free(audio_out);
-    if (failed) {
-        fprintf(stderr, "error: cannot connect to '%s'\n", target);
-        return 2;
     }
     atomic_store(&g_armed, 1);
     while (atomic_load(&g_pos) < g_rec_frames) {

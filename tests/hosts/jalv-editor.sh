@@ -1,9 +1,8 @@
 #!/bin/sh
 # jalv.gtk3 shows the LV2 edition's editor inside its own window, and a knob
 # dragged there through XTest reaches jalv as the control's new value and is
-# heard. Runs on the X display and JACK server of xvfb-server.sh and
-# jack-server.sh:
-#   xvfb-server.sh jack-server.sh jalv-editor.sh TOOLS_DIR BUNDLE URI
+# heard. Runs on an X display and a JACK server of its own:
+#   tests/support/with-xvfb.sh jack-server.sh jalv-editor.sh TOOLS_DIR BUNDLE URI
 # The knob is Osc1Coarse (at 520,30 in the 740x520 editor, 30x30): a drag of
 # 60 pixels up from 0.5 makes it 0.8 (200 pixels span the range), which is
 # +14 semitones, so A4 must sound at 987.77 Hz after the drag, 440 Hz before.
@@ -11,8 +10,12 @@ set -u
 tools=$1 bundle=$2 uri=$3
 work=$(mktemp -d)
 jalv_pid=
-finish() {
-    [ -n "$jalv_pid" ] && kill -INT "$jalv_pid" 2>/dev/null && wait "$jalv_pid"
+finish() { # jalv quits on ^C; one that hangs is killed after three seconds
+    if [ -n "$jalv_pid" ] && kill -INT "$jalv_pid" 2>/dev/null; then
+        for _ in $(seq 30); do kill -0 "$jalv_pid" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$jalv_pid" 2>/dev/null
+        wait "$jalv_pid"
+    fi
     rm -rf "$work"
 }
 trap finish EXIT

@@ -10,8 +10,12 @@ set -u
 tools=$1 bundle=$2 uri=$3
 work=$(mktemp -d)
 jalv_pid=
-finish() {
-    [ -n "$jalv_pid" ] && kill -INT "$jalv_pid" 2>/dev/null && wait "$jalv_pid"
+finish() { # jalv quits on ^C; one that hangs is killed after three seconds
+    if [ -n "$jalv_pid" ] && kill -INT "$jalv_pid" 2>/dev/null; then
+        for _ in $(seq 30); do kill -0 "$jalv_pid" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$jalv_pid" 2>/dev/null
+        wait "$jalv_pid"
+    fi
     rm -rf "$work"
 }
 trap finish EXIT
