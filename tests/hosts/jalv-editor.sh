@@ -8,24 +8,11 @@
 # +14 semitones, so A4 must sound at 987.77 Hz after the drag, 440 Hz before.
 set -u
 tools=$1 bundle=$2 uri=$3
-work=$(mktemp -d)
-jalv_pid=
-finish() { # jalv quits on ^C; one that hangs is killed after three seconds
-    if [ -n "$jalv_pid" ] && kill -INT "$jalv_pid" 2>/dev/null; then
-        for _ in $(seq 30); do kill -0 "$jalv_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$jalv_pid" 2>/dev/null
-        wait "$jalv_pid"
-    fi
-    rm -rf "$work"
-}
-trap finish EXIT
-trap 'exit 130' INT TERM
+. "$(dirname "$0")/jalv-setup.sh"
+export NO_AT_BRIDGE=1 # GTK: no accessibility bus to look for
 fail=0
 problem() { echo "FAIL: $*"; fail=1; }
 
-mkdir "$work/lv2" "$work/home"
-ln -s "$(cd "$bundle" && pwd)" "$work/lv2/"
-export LV2_PATH="$work/lv2:/usr/lib/lv2" HOME="$work/home" NO_AT_BRIDGE=1
 port=$(awk '/lv2:index/ { index_ = $2 + 0 } /lv2:symbol "Osc1Coarse"/ { print index_; exit }' "$bundle"/Tarvel.ttl)
 [ -n "$port" ] || { echo "no Osc1Coarse port in $bundle"; exit 2; }
 

@@ -8,23 +8,7 @@
 # TOOLS_DIR holds jack_note_probe.
 set -u
 tools=$1 bundle=$2 uri=$3
-work=$(mktemp -d)
-jalv_pid=
-finish() { # jalv quits on ^C; one that hangs is killed after three seconds
-    if [ -n "$jalv_pid" ] && kill -INT "$jalv_pid" 2>/dev/null; then
-        for _ in $(seq 30); do kill -0 "$jalv_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$jalv_pid" 2>/dev/null
-        wait "$jalv_pid"
-    fi
-    rm -rf "$work"
-}
-trap finish EXIT
-trap 'exit 130' INT TERM
-
-# This bundle beside the system's LV2 bundles; a home of its own.
-mkdir "$work/lv2" "$work/home"
-ln -s "$(cd "$bundle" && pwd)" "$work/lv2/"
-export LV2_PATH="$work/lv2:/usr/lib/lv2" HOME="$work/home"
+. "$(dirname "$0")/jalv-setup.sh"
 
 # jalv quits at the end of its input: give it a pipe that stays open.
 mkfifo "$work/input"
