@@ -7,12 +7,14 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 # Debian packages the build, the tests and the demo need. DPF builds the LV2,
 # VST3 and CLAP editions; lilv, sord_validate and the scanners of Ardour and
-# Qtractor test them.
+# Qtractor test them, and so do the real hosts: jalv on a JACK server of the
+# test's own, Ardour headless.
 PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev valgrind \
 	libcairo2-dev libpng-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
 	libsndfile1-dev libebur128-dev xvfb xauth amsynth \
-	dpf-source lv2-dev liblilv-dev sordi ardour qtractor
+	dpf-source lv2-dev liblilv-dev sordi ardour qtractor \
+	jalv jackd2 libjack-jackd2-dev
 
 # The sanitizer trees. Any report aborts the program at once, so it fails
 # its test; the leak checker runs at every test program's exit.
