@@ -7,14 +7,15 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 # Debian packages the build, the tests and the demo need. DPF builds the LV2,
 # VST3 and CLAP editions; lilv, sord_validate and the scanners of Ardour and
-# Qtractor test them. The standalone application plays on JACK (its tests
-# run private jackd servers); lintian checks the Debian package.
+# Qtractor test them, and so do the real hosts: jalv on a JACK server of the
+# test's own, Ardour headless. The standalone application plays on JACK (its
+# tests run private jackd servers too); lintian checks the Debian package.
 PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev valgrind \
 	libcairo2-dev libpng-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
 	libsndfile1-dev libebur128-dev xvfb xauth amsynth \
 	dpf-source lv2-dev liblilv-dev sordi ardour qtractor \
-	libjack-jackd2-dev jackd2 lintian
+	jalv jackd2 libjack-jackd2-dev lintian
 
 # The sanitizer trees. Any report aborts the program at once, so it fails
 # its test; the leak checker runs at every test program's exit.
