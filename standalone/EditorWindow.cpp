@@ -1,14 +1,13 @@
 #include "standalone/EditorWindow.h"
 
+#include "standalone/AppWindowIdentity.h"
 #include "vst/AEffEditor.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstdint>
 #include <cstring>
-#include <unistd.h>
 
 struct EditorWindow::X11 {
     Display* display = nullptr;
@@ -54,20 +53,9 @@ bool EditorWindow::open(AEffEditor* editor, const std::string& title, std::strin
     const int screen = DefaultScreen(display);
     const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, width, height, 0,
                                               BlackPixel(display, screen), BlackPixel(display, screen));
-    x_ = new X11{display, window, XInternAtom(display, "WM_DELETE_WINDOW", False),
-                 XInternAtom(display, "UTF8_STRING", False), XInternAtom(display, "_NET_WM_NAME", False)};
-    XSetWMProtocols(display, window, &x_->deleteWindow, 1);
+    x_ = new X11{display, window, markAsApplicationWindow(display, window), XInternAtom(display, "UTF8_STRING", False),
+                 XInternAtom(display, "_NET_WM_NAME", False)};
     XSelectInput(display, window, StructureNotifyMask);
-
-    XClassHint classHint{};
-    char instanceName[] = "tarvel";
-    char className[] = "Tarvel";
-    classHint.res_name = instanceName;
-    classHint.res_class = className;
-    XSetClassHint(display, window, &classHint);
-    const long pid = static_cast<long>(getpid());
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pid), 1);
     setTitle(title);
 
     if (!editor->open(reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)))) {

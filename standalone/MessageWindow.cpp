@@ -1,11 +1,11 @@
 #include "standalone/MessageWindow.h"
 
-#include <X11/Xatom.h>
+#include "standalone/AppWindowIdentity.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -60,17 +60,7 @@ bool showMessageWindow(const std::string& title, const std::string& text)
         XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, kWidth, static_cast<unsigned>(height), 0,
                             BlackPixel(display, screen), WhitePixel(display, screen));
     XStoreName(display, window, title.c_str());
-    XClassHint classHint{};
-    char instanceName[] = "tarvel";
-    char className[] = "Tarvel";
-    classHint.res_name = instanceName;
-    classHint.res_class = className;
-    XSetClassHint(display, window, &classHint);
-    const long pid = static_cast<long>(getpid());
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pid), 1);
-    Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-    XSetWMProtocols(display, window, &deleteWindow, 1);
+    const Atom deleteWindow = markAsApplicationWindow(display, window);
     XSelectInput(display, window, ExposureMask | KeyPressMask | ButtonPressMask | StructureNotifyMask);
     const GC gc = XCreateGC(display, window, 0, nullptr);
     XSetFont(display, gc, font->fid);
