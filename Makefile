@@ -7,12 +7,15 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 # Debian packages the build, the tests and the demo need. DPF builds the LV2,
 # VST3 and CLAP editions; lilv, sord_validate and the scanners of Ardour and
-# Qtractor test them.
+# Qtractor test them, and so do the real hosts: jalv on a JACK server of the
+# test's own, Ardour headless. The standalone application plays on JACK (its
+# tests run private jackd servers too); lintian checks the Debian package.
 PACKAGES = build-essential cmake pkg-config clang libclang-rt-14-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev valgrind \
 	libcairo2-dev libpng-dev libx11-dev libxtst-dev libfontconfig1-dev fonts-dejavu-core \
 	libsndfile1-dev libebur128-dev xvfb xauth amsynth \
-	dpf-source lv2-dev liblilv-dev sordi ardour qtractor
+	dpf-source lv2-dev liblilv-dev sordi ardour qtractor \
+	jalv jackd2 libjack-jackd2-dev lintian
 
 # The sanitizer trees. Any report aborts the program at once, so it fails
 # its test; the leak checker runs at every test program's exit.
@@ -27,7 +30,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 TSAN_TARGETS = synth_tests programs_tests instances_tests soak_tests
 TSAN_TESTS = ^(Concurrency|Instances|Soak)\.
 
-.PHONY: all deps build test test-asan test-tsan demo docs clean
+.PHONY: all deps build test test-asan test-tsan demo docs clean install install-user package package-deb
 
 all: build
 
@@ -86,6 +89,33 @@ docs: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WINDOWS_BUILD)
+
+# --- Installing and packaging ----------------------------------------------
+# `make install` puts the plug-ins, the programs, the data, the manual pages,
+# the desktop entry and the icon under PREFIX (below DESTDIR when given);
+# packaging/install.cmake lists where. `make install-user` puts the
+# plug-ins in ~/.vst, ~/.lv2, ~/.vst3 and ~/.clap and the programs in
+# ~/.local/bin, no root needed. `make package` builds the Debian package
+# into $(BUILD)/packages/ and the Windows zip into $(WINDOWS_BUILD)/.
+
+PREFIX ?= /usr/local
+DESTDIR ?=
+
+install: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target install-files
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
+
+install-user: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target install-files
+	packaging/install-user.sh $(BUILD)
+
+package-deb: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target install-files
+	cd $(BUILD) && cpack -G DEB
+
+# Then the Windows zip (package-windows, below).
+package: package-deb
+	$(MAKE) --no-print-directory package-windows
 
 # --- Windows: the plug-in and host cross-built with MinGW-w64, tested under
 # Wine against the Linux build (tests/windows/run-tests.sh). ---------------

@@ -42,6 +42,7 @@ foreach(_wave sin tri saw squ dig1 dig2 dig3 dig4 dig5)
   list(APPEND _waves ${_images}/wave-${_wave}.png)
 endforeach()
 add_custom_command(OUTPUT ${_waves}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${_images}
   COMMAND $<TARGET_FILE:manual_parts> waves ${_images}
   DEPENDS manual_parts
   COMMENT "Drawing the manual's pictures of the waves")

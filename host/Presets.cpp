@@ -12,8 +12,6 @@ namespace TarvelHost {
 
 namespace {
 
-constexpr std::size_t kMaxPresetSize = 64u * 1024u * 1024u;
-
 std::string extension(const std::string& path)
 {
     std::size_t slash = path.find_last_of('/');
@@ -23,59 +21,6 @@ std::string extension(const std::string& path)
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     return ext;
-}
-
-std::vector<uint8_t> readFile(const std::string& path)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        throw HostError("cannot open preset " + path + ": " + std::strerror(errno));
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + got);
-        if (bytes.size() > kMaxPresetSize) {
-            std::fclose(f);
-            throw HostError("preset " + path + " is too large");
-        }
-    }
-    bool error = std::ferror(f) != 0;
-    int why = errno;
-    std::fclose(f);
-    if (error)
-        throw HostError("cannot read preset " + path + ": " + std::strerror(why));
-    return bytes;
-}
-
-void checkIdentity(Plugin& plugin, int32_t fxID, const std::string& path)
-{
-    if (fxID != plugin.effect()->uniqueID) {
-        char want[5] = {}, got[5] = {};
-        for (int i = 0; i < 4; ++i) {
-            want[i] = static_cast<char>(uint32_t(plugin.effect()->uniqueID) >> (24 - 8 * i));
-            got[i] = static_cast<char>(uint32_t(fxID) >> (24 - 8 * i));
-            if (want[i] < 32 || want[i] > 126)
-                want[i] = '?';
-            if (got[i] < 32 || got[i] > 126)
-                got[i] = '?';
-        }
-        throw HostError("preset " + path + " belongs to plug-in ID '" + got + "', this plug-in is '" + want + "'");
-    }
-}
-
-void requireChunks(Plugin& plugin, const std::string& path)
-{
-    if (!plugin.hasChunks())
-        throw HostError("cannot load " + path + ": the plug-in does not accept program or bank chunks");
-}
-
-void applyParams(Plugin& plugin, const FxProgram& p)
-{
-    int count = std::min<int>(plugin.numParams(), static_cast<int>(p.params.size()));
-    for (int i = 0; i < count; ++i)
-        plugin.setParameter(i, p.params[static_cast<std::size_t>(i)]);
-    plugin.setProgramName(p.name);
 }
 
 // A plug-in that hands out no chunk has nothing to save: that is an error,
@@ -116,67 +61,29 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
         throw HostError("cannot write preset " + path + ": " + std::strerror(errno));
 }
 
-} // namespace
+// The loaded plug-in as the receiver of a preset.
+class PluginTarget : public PresetTarget {
+public:
+    explicit PluginTarget(Plugin& plugin) : plugin_(plugin) {}
+    int32_t uniqueID() override { return plugin_.effect()->uniqueID; }
+    bool acceptsChunks() override { return plugin_.hasChunks(); }
+    int numParams() override { return plugin_.numParams(); }
+    int numPrograms() override { return plugin_.numPrograms(); }
+    void setChunk(bool program, const std::vector<uint8_t>& data) override { plugin_.setChunk(program, data); }
+    void setParameter(int index, float value) override { plugin_.setParameter(index, value); }
+    void setProgram(int program) override { plugin_.setProgram(program); }
+    void setProgramName(const std::string& name) override { plugin_.setProgramName(name); }
 
-bool rawChunkIsProgram(const std::vector<uint8_t>& data, const std::string& path)
-{
-    if (data.size() >= 4 && std::memcmp(data.data(), "vqps", 4) == 0)
-        return true;
-    if (data.size() >= 4 && std::memcmp(data.data(), "vqbk", 4) == 0)
-        return false;
-    // Anything else is a damaged container (or no preset at all): fed to
-    // the plug-in as a chunk, it would overwrite a program with garbage.
-    throw HostError("cannot load " + path + ": neither an .fxp/.fxb preset (no \"CcnK\" header) nor a program "
-                    "or bank chunk (\"vqps\" or \"vqbk\")");
-}
+private:
+    Plugin& plugin_;
+};
+
+} // namespace
 
 std::string loadPreset(Plugin& plugin, const std::string& path)
 {
-    std::vector<uint8_t> data = readFile(path);
-    if (data.empty())
-        throw HostError("preset " + path + " is empty");
-    if (!isFxContainer(data)) {
-        bool program = rawChunkIsProgram(data, path);
-        requireChunks(plugin, path);
-        plugin.setChunk(program, data);
-        return std::string(program ? "program" : "bank") + " chunk, " + std::to_string(data.size()) + " bytes";
-    }
-    FxFile file;
-    try {
-        file = parseFx(data);
-    } catch (const HostError& e) {
-        throw HostError(path + ": " + e.what());
-    }
-    if (!file.isBank) {
-        checkIdentity(plugin, file.program.fxID, path);
-        if (file.program.opaque) {
-            requireChunks(plugin, path);
-            plugin.setChunk(true, file.program.chunk);
-            return "program \"" + file.program.name + "\" (chunk, " + std::to_string(file.program.chunk.size()) +
-                   " bytes)";
-        }
-        applyParams(plugin, file.program);
-        return "program \"" + file.program.name + "\" (" + std::to_string(file.program.params.size()) +
-               " parameters)";
-    }
-    const FxBank& bank = file.bank;
-    checkIdentity(plugin, bank.fxID, path);
-    if (bank.opaque) {
-        requireChunks(plugin, path);
-        plugin.setChunk(false, bank.chunk);
-    } else {
-        int count = std::min<int>(plugin.numPrograms(), static_cast<int>(bank.programs.size()));
-        for (int i = 0; i < count; ++i) {
-            plugin.setProgram(i);
-            applyParams(plugin, bank.programs[static_cast<std::size_t>(i)]);
-        }
-    }
-    if (bank.currentProgram >= 0 && bank.currentProgram < plugin.numPrograms())
-        plugin.setProgram(bank.currentProgram);
-    else if (!bank.opaque && plugin.numPrograms() > 0)
-        plugin.setProgram(0);
-    return bank.opaque ? "bank (chunk, " + std::to_string(bank.chunk.size()) + " bytes)"
-                       : "bank (" + std::to_string(bank.programs.size()) + " programs)";
+    PluginTarget target(plugin);
+    return loadPreset(target, path);
 }
 
 void checkPresetPath(const std::string& path)

@@ -3,6 +3,7 @@
 // .fxp/.fxb container on the way in, always a container on the way out.
 
 #include "host/Plugin.h"
+#include "host/PresetLoader.h"
 
 #include <string>
 
@@ -14,9 +15,5 @@ std::string loadPreset(Plugin& plugin, const std::string& path);
 std::string savePreset(Plugin& plugin, const std::string& path);
 // Fails early, before a long render, when `path` cannot be saved to.
 void checkPresetPath(const std::string& path);
-
-// Whether a raw chunk is a program (true) or a bank, by its magic "vqps" or
-// "vqbk". Data without either is refused (HostError naming `path`).
-bool rawChunkIsProgram(const std::vector<uint8_t>& data, const std::string& path);
 
 } // namespace TarvelHost

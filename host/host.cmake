@@ -5,6 +5,13 @@
 
 file(GLOB _host_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
 list(REMOVE_ITEM _host_sources ${CMAKE_SOURCE_DIR}/host/main.cpp)
+# The preset containers and the loader on their own, without the host's
+# libraries: the standalone application reads presets and saves its state
+# with them.
+set(_preset_sources ${CMAKE_SOURCE_DIR}/host/FxContainer.cpp ${CMAKE_SOURCE_DIR}/host/PresetLoader.cpp)
+list(REMOVE_ITEM _host_sources ${_preset_sources})
+add_library(tarvel_presets STATIC ${_preset_sources})
+target_include_directories(tarvel_presets PUBLIC ${CMAKE_SOURCE_DIR})
 if(WIN32)
   # Built without libsndfile: host/win32/ writes WAV files itself.
   list(REMOVE_ITEM _host_sources ${CMAKE_SOURCE_DIR}/host/AudioFileSink.cpp)
@@ -16,6 +23,7 @@ if(WIN32)
   file(GLOB _host_win32 CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
   add_library(tarvel_hostlib STATIC ${_host_sources} ${_host_win32})
   target_include_directories(tarvel_hostlib PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(tarvel_hostlib PUBLIC tarvel_presets)
 else()
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 add_library(tarvel_hostlib STATIC ${_host_sources})
@@ -26,7 +34,7 @@ pkg_check_modules(HOSTX REQUIRED IMPORTED_TARGET x11 cairo)
 # Loudness (EBU R128) for the bank audition and the factory bank's tests.
 pkg_check_modules(EBUR128 REQUIRED IMPORTED_TARGET libebur128)
 find_package(Threads REQUIRED)
-target_link_libraries(tarvel_hostlib PUBLIC PkgConfig::SNDFILE PkgConfig::HOSTX PkgConfig::EBUR128 Threads::Threads
+target_link_libraries(tarvel_hostlib PUBLIC tarvel_presets PkgConfig::SNDFILE PkgConfig::HOSTX PkgConfig::EBUR128 Threads::Threads
                       ${CMAKE_DL_LIBS})
 endif()
 

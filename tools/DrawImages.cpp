@@ -1,6 +1,8 @@
 // Draws the editor's nine images with cairo and writes them as 8-bit RGBA
 // PNGs into the folder given on the command line:
 //   draw_images <folder>
+// and the application's icon at one size (the build draws it):
+//   draw_images --icon SIZE FILE
 // Film strips run top to bottom, frame 0 at the top.
 
 #include "EditorLayout.h"
@@ -12,6 +14,7 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -70,7 +73,8 @@ bool writeRGBA(cairo_surface_t* surface, const std::string& path)
         return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = png && info;
+    // Read again after a longjmp back from libpng: kept out of registers.
+    volatile bool ok = png && info;
     if (ok && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
         png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
@@ -133,6 +137,8 @@ void drawKnobFrame(cairo_t* cr, double top, double value, const KnobLook& look)
     cairo_arc(cr, cx + 6.5 * std::cos(angle), cy + 6.5 * std::sin(angle), 2.0, 0, 2 * kPi);
     cairo_fill(cr);
 }
+
+const KnobLook kNormalKnob{{252, 252, 252}, {120, 120, 125}, {175, 175, 180}, {0, 190, 230}, {40, 40, 45}};
 
 cairo_surface_t* knobStrip(const KnobLook& look)
 {
@@ -387,16 +393,91 @@ cairo_surface_t* background()
     return surface;
 }
 
+// --- The application's icon: the editor's knob over its two panels --------
+
+// Drawn on a 256-unit square scaled to `size` pixels, so every size is the
+// same picture.
+cairo_surface_t* icon(int size)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+    cairo_t* cr = cairo_create(surface);
+    const double scale = size / 256.0;
+    cairo_scale(cr, scale, scale);
+
+    // The plate: the grey upper panel over the peach lower one, as in the editor.
+    roundedRect(cr, 8, 8, 240, 240, 44);
+    cairo_save(cr);
+    cairo_clip_preserve(cr);
+    setColor(cr, {214, 214, 216});
+    cairo_rectangle(cr, 0, 0, 256, 176);
+    cairo_fill(cr);
+    setColor(cr, {250, 218, 190});
+    cairo_rectangle(cr, 0, 176, 256, 80);
+    cairo_fill(cr);
+    setColor(cr, {170, 150, 140});
+    cairo_rectangle(cr, 0, 175, 256, 3);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    cairo_set_line_width(cr, 5);
+    setColor(cr, {150, 150, 155});
+    cairo_stroke(cr);
+
+    // The editor's own knob, turned to seven tenths, blown up around (128, 96).
+    const double knobScale = 62.0 / 13.0; // the arc's radius, 13 in a knob frame
+    cairo_save(cr);
+    cairo_translate(cr, 128 - 15 * knobScale, 96 - 15 * knobScale);
+    cairo_scale(cr, knobScale, knobScale);
+    drawKnobFrame(cr, 0, 0.7, kNormalKnob);
+    cairo_restore(cr);
+
+    // Two cycles of a band-limited saw (its first five partials) across the
+    // lower panel, in the colour of the editor's section titles.
+    const int points = 160;
+    for (int i = 0; i <= points; ++i) {
+        const double phase = 4 * kPi * i / points;
+        double wave = 0;
+        for (int k = 1; k <= 5; ++k)
+            wave += std::sin(k * phase) / k;
+        const double x = 48 + 160.0 * i / points, y = 214 - 18 * wave;
+        if (i == 0)
+            cairo_move_to(cr, x, y);
+        else
+            cairo_line_to(cr, x, y);
+    }
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_line_width(cr, 8);
+    setColor(cr, {240, 130, 0});
+    cairo_stroke(cr);
+
+    cairo_destroy(cr);
+    return surface;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // draw_images --icon SIZE FILE: the application's icon, SIZE pixels square.
+    if (argc == 4 && std::strcmp(argv[1], "--icon") == 0) {
+        const int size = std::atoi(argv[2]);
+        if (size < 16 || size > 1024) {
+            std::fprintf(stderr, "%s: the icon size must be 16 to 1024 pixels\n", argv[0]);
+            return 2;
+        }
+        cairo_surface_t* surface = icon(size);
+        cairo_surface_flush(surface);
+        const bool ok = writeRGBA(surface, argv[3]);
+        cairo_surface_destroy(surface);
+        if (!ok)
+            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[3]);
+        return ok ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <folder>\n       %s --icon SIZE FILE\n", argv[0], argv[0]);
         return 2;
     }
     std::string folder = argv[1];
-    const KnobLook normal{{252, 252, 252}, {120, 120, 125}, {175, 175, 180}, {0, 190, 230}, {40, 40, 45}};
+    const KnobLook& normal = kNormalKnob;
     const KnobLook bend{{255, 200, 220}, {200, 90, 120}, {225, 160, 175}, {225, 25, 45}, {120, 10, 30}};
     bool ok = true;
     ok &= save(background(), folder, "Layout.png");

@@ -183,3 +183,40 @@ TEST_P(EditionPresets, EveryPresetSoundsLikeThatProgramOfTheFactoryBank)
 INSTANTIATE_TEST_SUITE_P(Editions, EditionPresets,
                          ::testing::Values(kLv2, kVst3),
                          editionName);
+
+// A host's write that comes right after it restored a preset, before the
+// plug-in runs again, reaches the engine even when it sets a parameter back
+// to the value it had before the preset (automation does exactly this when
+// a preset is chosen while a song plays).
+TEST(Lv2Presets, AWriteRightAfterAPresetReachesTheEngineWhateverItsValue)
+{
+    auto reader = started(loadVst2(TARVEL_PLUGIN_PATH), kBlock);
+    reader->loadState(factoryBankChunk());
+    auto valueIn = [&](int program, int index) {
+        reader->choosePreset(program);
+        return reader->parameter(index);
+    };
+    std::vector<float> left(kBlock), right(kBlock);
+    const VstEvents none{};
+    const VstTimeInfo time{};
+    int checked = 0;
+    // Every parameter where the first two factory programs differ.
+    for (int index = 0; index < 56; ++index) {
+        const float before = valueIn(0, index);
+        if (before == valueIn(1, index))
+            continue;
+        SCOPED_TRACE("parameter " + std::to_string(index));
+        auto lv2 = started(kLv2.load(), kBlock);
+        ASSERT_TRUE(lv2 && lv2->error.empty());
+        ASSERT_TRUE(lv2->choosePreset(0));
+        lv2->process(&none, time, left.data(), right.data(), kBlock);
+        ASSERT_EQ(lv2->parameter(index), before);
+        ASSERT_TRUE(lv2->choosePreset(1));
+        lv2->setParameter(index, before);
+        lv2->process(&none, time, left.data(), right.data(), kBlock);
+        reader->loadState(lv2->bank());
+        EXPECT_EQ(valueIn(std::stoi(lv2->stateValue("program")), index), before);
+        ++checked;
+    }
+    EXPECT_GT(checked, 5);
+}

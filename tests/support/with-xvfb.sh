@@ -16,7 +16,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/server.log" &
+# -noreset: without it the server resets whenever its last client leaves,
+# and a test that connects during the reset (the next test of a program
+# whose previous one just closed its display) is refused.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/server.log" &
 server=$!
 
 display=
