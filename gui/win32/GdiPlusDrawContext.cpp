@@ -52,7 +52,8 @@ GdiPlusSession::~GdiPlusSession()
 }
 
 PixelBuffer::PixelBuffer(int width, int height)
-    : width_(width), height_(height), owned_(static_cast<std::size_t>(width) * height, 0u), pixels_(owned_.data())
+    : width_(width), height_(height), owned_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u),
+      pixels_(owned_.data())
 {
     if (session_.ok())
         bitmap_ = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
@@ -185,8 +186,9 @@ void GdiPlusDrawContext::drawString(const char* text, const CRect& rect, const C
     graphics_.MeasureString(wide.c_str(), -1, &gdiFont, Gdiplus::PointF(0, 0), &format, &bounds);
 
     const double em = chosen->GetEmHeight(Gdiplus::FontStyleRegular);
-    const double ascent = em > 0 ? size * chosen->GetCellAscent(Gdiplus::FontStyleRegular) / em : size * 0.8;
-    const double descent = em > 0 ? size * chosen->GetCellDescent(Gdiplus::FontStyleRegular) / em : size * 0.2;
+    const double fontSize = static_cast<double>(size);
+    const double ascent = em > 0 ? fontSize * chosen->GetCellAscent(Gdiplus::FontStyleRegular) / em : fontSize * 0.8;
+    const double descent = em > 0 ? fontSize * chosen->GetCellDescent(Gdiplus::FontStyleRegular) / em : fontSize * 0.2;
 
     const TextPlacement place = placeText(rect, bounds.Width, align);
     const double x = place.x;
@@ -274,7 +276,8 @@ public:
         if (x < 0 || y < 0 || x >= width() || y >= height())
             return kTransparentCColor;
         context_->flush();
-        std::uint32_t argb = buffer_.pixels()[static_cast<std::size_t>(y) * width() + x];
+        std::uint32_t argb =
+            buffer_.pixels()[static_cast<std::size_t>(y) * static_cast<std::size_t>(width()) + static_cast<std::size_t>(x)];
         unsigned a = argb >> 24;
         if (a == 0)
             return kTransparentCColor;

@@ -53,7 +53,7 @@ void put32(unsigned char* p, std::uint32_t v)
 std::vector<unsigned char> header(const sf_private_tag& state, std::uint64_t frames)
 {
     const bool isFloat = state.format == SampleFormat::Float;
-    const std::uint32_t blockAlign = kChannels * bytesPerSample(state.format);
+    const std::uint32_t blockAlign = static_cast<std::uint32_t>(kChannels * bytesPerSample(state.format));
     const std::uint64_t dataBytes = frames * blockAlign;
     std::vector<unsigned char> h(isFloat ? 58 : 44, 0);
     std::memcpy(&h[0], "RIFF", 4);
@@ -65,7 +65,7 @@ std::vector<unsigned char> header(const sf_private_tag& state, std::uint64_t fra
     put32(&h[24], static_cast<std::uint32_t>(state.sampleRate));
     put32(&h[28], static_cast<std::uint32_t>(state.sampleRate) * blockAlign);
     put16(&h[32], blockAlign);
-    put16(&h[34], 8 * bytesPerSample(state.format));
+    put16(&h[34], static_cast<std::uint32_t>(8 * bytesPerSample(state.format)));
     std::size_t at = 36;
     if (isFloat) {
         put16(&h[36], 0); // no extension bytes
@@ -133,7 +133,7 @@ void AudioFileSink::write(const float* left, const float* right, int frames)
         return;
     const int width = bytesPerSample(file_->format);
     std::vector<unsigned char>& bytes = file_->bytes;
-    bytes.resize(static_cast<std::size_t>(frames) * kChannels * width);
+    bytes.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(kChannels * width));
     unsigned char* p = bytes.data();
     for (int i = 0; i < frames; ++i) {
         for (float sample : {left[i], right[i]}) {
@@ -159,7 +159,7 @@ void AudioFileSink::close()
         return;
     sf_private_tag* state = file_;
     file_ = nullptr;
-    const std::uint64_t dataBytes = state->frames * kChannels * bytesPerSample(state->format);
+    const std::uint64_t dataBytes = state->frames * static_cast<std::uint64_t>(kChannels * bytesPerSample(state->format));
     bool tooLong = dataBytes > 0xFFFFFFFFull - 64;
     std::vector<unsigned char> h = header(*state, state->frames);
     if (!failed_ && !tooLong &&

@@ -46,7 +46,7 @@ int differences(const std::vector<std::uint32_t>& shown, COffscreenContext& imag
         for (int x = area.left; x < area.right; ++x) {
             CColor c = image.getPixel(x, y);
             std::uint32_t expected = (std::uint32_t(c.red) << 16) | (std::uint32_t(c.green) << 8) | c.blue;
-            if (shown[static_cast<std::size_t>(y) * GuiScene::kWidth + x] != expected)
+            if (shown[static_cast<std::size_t>(y * GuiScene::kWidth + x)] != expected)
                 ++count;
         }
     return count;
