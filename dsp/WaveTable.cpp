@@ -22,6 +22,8 @@ int computeLevelCount()
 
 const char* const kWaveNames[WaveTable::kWaveCount] = {"sin", "tri", "saw", "squ", "dig1", "dig2", "dig3", "dig4", "dig5"};
 
+// A table laid out by hand: clang-format leaves it as it is.
+// clang-format off
 const float kFixedSpectra[5][63] = {
     {0.23815f, 0.232434f, 0.234856f, 0.23352f, 0.034056f, 1, 0.016373f, 0.113719f, 0.021999f, 0.028899f, 0.025549f,
      0.070541f, 0.009289f, 0.054978f, 0.011365f, 0.062204f, 0.001288f, 0.029549f, 0.016792f, 0.015196f, 0.002443f,
@@ -59,6 +61,7 @@ const float kFixedSpectra[5][63] = {
      0.219135f, 0.509114f, 0.166149f, 0.660172f, 0.124632f, 1, 0.001269f, 0.678778f, 0.002302f, 0.576633f, 0.002754f,
      0.556847f, 0.000441f},
 };
+// clang-format on
 
 void fillSpectrum(int wave, float* a)
 {

@@ -17,6 +17,8 @@ struct Knob {
 
 constexpr int kKnobSize = 30;
 
+// One knob per line, as in the editor's layout table: clang-format leaves it.
+// clang-format off
 constexpr Knob kKnobs[] = {
     {"AmplifierGain", 680, 180, "gain", kPlain},
     {"PhaserCenter", 170, 420, "center", kPlain},
@@ -69,6 +71,7 @@ constexpr Knob kKnobs[] = {
     {"DigiCrush", 60, 350, "crush", kPlain},
     {"DelayWet", 520, 350, "wet", kPlain},
 };
+// clang-format on
 
 constexpr int kKnobCount = static_cast<int>(sizeof(kKnobs) / sizeof(kKnobs[0]));
 

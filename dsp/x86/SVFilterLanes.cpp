@@ -103,6 +103,9 @@ __attribute__((target("avx"), always_inline)) inline void transpose8(__m256* r)
     r[7] = _mm256_permute2f128_ps(u3, u7, 0x31);
 }
 
+// clang-format 14 would move the unroll pragmas to the first column, away
+// from the loops they belong to.
+// clang-format off
 __attribute__((target("avx"))) void loadWhole(float (*in)[SVFilterLanes::kLanes], const float* const* buffers,
                                               int lanes)
 {
@@ -134,6 +137,7 @@ __attribute__((target("avx"))) void storeWhole(const float (*out)[SVFilterLanes:
             _mm256_storeu_ps(buffers[v] + half, r[v]);
     }
 }
+// clang-format on
 
 } // namespace
 

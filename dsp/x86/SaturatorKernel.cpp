@@ -68,6 +68,9 @@ __attribute__((target("avx2"), always_inline)) inline PlaneWindows planeWindows(
     return {{window<6>(prev, mid, cur), window<7>(prev, mid, cur), window<8>(prev, mid, cur)}};
 }
 
+// clang-format 14 would move the unroll pragmas to the first column, away
+// from the loops they belong to.
+// clang-format off
 __attribute__((target("avx2"), always_inline)) inline void run(const float* c, float* upHistory,
                                                                          float* downHistory, const float* in,
                                                                          float gain, float* out)
@@ -148,6 +151,7 @@ __attribute__((target("avx2"), always_inline)) inline void run(const float* c, f
     _mm_storeu_ps(downHistory, _mm_movelh_ps(lowTop, highTop));
     _mm_storeu_ps(downHistory + 4, _mm_movehl_ps(highTop, lowTop));
 }
+// clang-format on
 
 __attribute__((target("avx2"))) void runAvx2(const float* c, float* upHistory, float* downHistory, const float* in,
                                              float gain, float* out)

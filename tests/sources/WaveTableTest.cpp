@@ -15,15 +15,20 @@ constexpr int kLevels = 73;
 constexpr int kLength = 1024;
 constexpr int kStride = kLevels * kLength;
 
-// Harmonics held by each level, 0..72.
+// Harmonics held by each level, 0..72, in a table laid out by hand that
+// clang-format leaves as it is.
+// clang-format off
 const int kHarmonics[kLevels] = {929, 929, 845, 768, 698, 634, 577, 524, 476, 433, 393, 357, 325, 295, 268, 244,
                                  221, 201, 183, 166, 151, 137, 124, 113, 102, 93,  84,  77,  70,  63,  57,  52,
                                  47,  43,  39,  35,  32,  29,  26,  23,  21,  19,  17,  15,  14,  13,  11,  10,
                                  9,   8,   7,   6,   6,   5,   4,   4,   3,   3,   3,   2,   2,   2,   1,   1,
                                  1,   1,   0,   0,   0,   0,   0,   0,   0};
+// clang-format on
 
 // The five fixed spectra, spelled out again so that the plain build below
-// shares nothing with the production code.
+// shares nothing with the production code (laid out by hand: clang-format
+// leaves it as it is).
+// clang-format off
 const float kDig[5][63] = {
     {0.23815f, 0.232434f, 0.234856f, 0.23352f, 0.034056f, 1, 0.016373f, 0.113719f, 0.021999f, 0.028899f, 0.025549f,
      0.070541f, 0.009289f, 0.054978f, 0.011365f, 0.062204f, 0.001288f, 0.029549f, 0.016792f, 0.015196f, 0.002443f,
@@ -61,6 +66,7 @@ const float kDig[5][63] = {
      0.219135f, 0.509114f, 0.166149f, 0.660172f, 0.124632f, 1, 0.001269f, 0.678778f, 0.002302f, 0.576633f, 0.002754f,
      0.556847f, 0.000441f},
 };
+// clang-format on
 
 // The table built exactly as described, level by level, one wave at a time,
 // with no sharing of sines between waves or harmonics.
