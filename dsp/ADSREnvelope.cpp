@@ -27,7 +27,9 @@ ADSREnvelope::ADSREnvelope(Effect* owner_, const char* name_)
 {
 }
 
-void ADSREnvelope::controlChange(int, int) {}
+void ADSREnvelope::controlChange(int, int)
+{
+}
 
 void ADSREnvelope::noteOff(int)
 {

@@ -13,8 +13,8 @@
 namespace Vorn {
 
 using PlanarTerms::kDownTerms;
-using PlanarTerms::kPlaneLength;
 using PlanarTerms::kPlanarBlock;
+using PlanarTerms::kPlaneLength;
 using PlanarTerms::kUpOffset;
 
 namespace {

@@ -40,18 +40,23 @@ InstructionSet widestInstructionSet()
 const char* instructionSetName(InstructionSet level)
 {
     switch (level) {
-    case InstructionSet::Scalar: return "Scalar";
-    case InstructionSet::Sse2: return "SSE2";
-    case InstructionSet::Sse41: return "SSE4.1";
-    case InstructionSet::Avx2: return "AVX2";
-    case InstructionSet::Avx512: return "AVX-512";
+    case InstructionSet::Scalar:
+        return "Scalar";
+    case InstructionSet::Sse2:
+        return "SSE2";
+    case InstructionSet::Sse41:
+        return "SSE4.1";
+    case InstructionSet::Avx2:
+        return "AVX2";
+    case InstructionSet::Avx512:
+        return "AVX-512";
     }
     return "?";
 }
 
 ScopedInstructionSet::ScopedInstructionSet(InstructionSet level)
-    : previous_(Detail::activeInstructionSet.exchange(std::min(level, widestInstructionSet()),
-                                                      std::memory_order_relaxed))
+    : previous_(
+          Detail::activeInstructionSet.exchange(std::min(level, widestInstructionSet()), std::memory_order_relaxed))
 {
 }
 

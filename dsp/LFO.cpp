@@ -167,9 +167,13 @@ void LFO::process(int sampleRate, int count)
     phase_.phase = TableReader::read(t, phase_, step, count, output);
 }
 
-void LFO::controlChange(int, int) {}
+void LFO::controlChange(int, int)
+{
+}
 
-void LFO::noteOff(int) {}
+void LFO::noteOff(int)
+{
+}
 
 void LFO::noteOn(int, int)
 {

@@ -40,13 +40,12 @@ inline void addConstant(float* destination, float amount, int count)
 
 } // namespace
 
-ModMatrix::ModMatrix(Effect* owner_, const char* name_)
-    : Module(owner_, name_)
+ModMatrix::ModMatrix(Effect* owner_, const char* name_) : Module(owner_, name_)
 {
 }
 
-void ModMatrix::addRoute(const char* routeName, Module* source, Module* scaler, float scale,
-                         float* destination, float* secondDestination)
+void ModMatrix::addRoute(const char* routeName, Module* source, Module* scaler, float scale, float* destination,
+                         float* secondDestination)
 {
     routes_.push_back(ModRoute{routeName, source, destination, secondDestination, nullptr, scaler, scale});
     routeTargets_.emplace_back(addDestination(destination), addDestination(secondDestination));
@@ -72,9 +71,8 @@ void ModMatrix::registerDepths()
         ModRoute& route = routes_[r];
         route.depth = owner->addParameter(this, route.name.c_str(), 0.0f);
         taps_.push_back(Tap{route.depth, route.source != nullptr ? route.source->output : nullptr,
-                            route.scaler != nullptr ? route.scaler->output : nullptr, route.scale,
-                            route.destination, route.secondDestination, routeTargets_[r].first,
-                            routeTargets_[r].second});
+                            route.scaler != nullptr ? route.scaler->output : nullptr, route.scale, route.destination,
+                            route.secondDestination, routeTargets_[r].first, routeTargets_[r].second});
     }
 }
 

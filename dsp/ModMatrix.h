@@ -12,13 +12,13 @@
 namespace Vorn {
 
 struct ModRoute {
-    std::string name;           // the depth parameter is the matrix name + this
-    const Module* source;       // null: a constant signal of 1
-    float* destination;         // a modulation input of kSubBlock floats
-    float* secondDestination;   // may be null
-    const float* depth;         // live depth value; null until registerDepths()
-    const Module* scaler;       // null: a factor of 1
-    float scale;                // fixed multiplier of the route
+    std::string name;         // the depth parameter is the matrix name + this
+    const Module* source;     // null: a constant signal of 1
+    float* destination;       // a modulation input of kSubBlock floats
+    float* secondDestination; // may be null
+    const float* depth;       // live depth value; null until registerDepths()
+    const Module* scaler;     // null: a factor of 1
+    float scale;              // fixed multiplier of the route
 };
 
 class ModMatrix : public Module {
@@ -29,8 +29,8 @@ public:
     void process(int sampleRate, int count) override;
 
     // Appends a route; its depth parameter is created by registerDepths().
-    void addRoute(const char* routeName, Module* source, Module* scaler, float scale,
-                  float* destination, float* secondDestination);
+    void addRoute(const char* routeName, Module* source, Module* scaler, float scale, float* destination,
+                  float* secondDestination);
     // Registers one depth parameter per route, in route order. Called once,
     // after the last addRoute and after the voice's other modules registered
     // theirs, so that the depths follow them in the host's list.
@@ -53,7 +53,7 @@ private:
         const float* scaler; // output of the scaler module; null: a factor of 1
         float scale;
         float* first;
-        float* second; // may be null
+        float* second;   // may be null
         int firstTarget; // indices in destinations_ (-1: none)
         int secondTarget;
     };

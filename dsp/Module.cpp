@@ -10,8 +10,7 @@ int ParamFormatter::format(const float*, float value, char* text, std::size_t si
     return std::snprintf(text, size, "%0.2f", static_cast<double>(value));
 }
 
-Module::Module(Effect* owner_, const char* name_)
-    : owner(owner_), name(name_)
+Module::Module(Effect* owner_, const char* name_) : owner(owner_), name(name_)
 {
     std::memset(output, 0, sizeof output);
 }

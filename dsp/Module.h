@@ -23,6 +23,7 @@ public:
     // pointer is `param`, cut to `size` bytes including the terminator.
     // Returns the number of characters the untruncated print produced.
     virtual int format(const float* param, float value, char* text, std::size_t size);
+
 protected:
     ~ParamFormatter() = default;
 };
@@ -41,6 +42,7 @@ public:
     virtual void controlChange(int controller, int value) = 0;
     virtual void noteOff(int note) = 0;
     virtual void noteOn(int note, int velocity) = 0;
+
 protected:
     ~MIDIListener() = default;
 };
@@ -96,10 +98,10 @@ public:
 };
 
 struct Parameter {
-    Module* owner;       // first registrant; formats the display text
-    std::string name;    // module name + parameter name
+    Module* owner;    // first registrant; formats the display text
+    std::string name; // module name + parameter name
     float defaultValue;
-    float value;         // live value read by the modules
+    float value; // live value read by the modules
 };
 
 class Effect : public NoAssignOrCopy {
@@ -135,6 +137,7 @@ class Scaler : public Module {
 public:
     Scaler(Effect* owner, const char* name, const Module* input);
     void process(int sampleRate, int count) override;
+
 private:
     const Module* input_;
     const float* amount_;

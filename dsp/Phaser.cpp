@@ -70,7 +70,8 @@ Phaser::Run Phaser::begin(int sampleRate, int count)
         reset();
 
     const float frequency = 4.0f * modRate * modRate;
-    lfoPhase_.phase += static_cast<uint32_t>(count) * phaseIncrement(frequency * 4294967296.0f / static_cast<float>(sampleRate));
+    lfoPhase_.phase +=
+        static_cast<uint32_t>(count) * phaseIncrement(frequency * 4294967296.0f / static_cast<float>(sampleRate));
 
     const float* table = waveTable_->levelData(0, 0);
     const uint32_t index = lfoPhase_.index();

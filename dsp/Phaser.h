@@ -69,7 +69,10 @@ public:
     }
     void end(const Run& run);
 
-    const Module* input() const { return input_; }
+    const Module* input() const
+    {
+        return input_;
+    }
 
 private:
     struct AllPass {

@@ -149,10 +149,18 @@ void SVFilter::runActiveMode(int count)
 {
     const float* in = input_->output;
     switch (activeMode_) {
-    case LowPass: run<LowPass>(in, count); break;
-    case HighPass: run<HighPass>(in, count); break;
-    case BandPass: run<BandPass>(in, count); break;
-    default: run<BandReject>(in, count); break;
+    case LowPass:
+        run<LowPass>(in, count);
+        break;
+    case HighPass:
+        run<HighPass>(in, count);
+        break;
+    case BandPass:
+        run<BandPass>(in, count);
+        break;
+    default:
+        run<BandReject>(in, count);
+        break;
     }
 }
 

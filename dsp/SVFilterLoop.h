@@ -47,8 +47,8 @@ template <int Selected, class T, class Input, class Output>
 
     // One sample's output from the state before it (low, band), its input
     // and the state after it; leaves the second pass's band input in band1.
-    auto emit = [&](int j, const T& lowBefore, const T& bandBefore, const T& x, const T& lowNext,
-                    const T& bandNext, T& band1) {
+    auto emit = [&](int j, const T& lowBefore, const T& bandBefore, const T& x, const T& lowNext, const T& bandNext,
+                    T& band1) {
         const T low1 = lowBefore + f * bandBefore;
         band1 = k * bandBefore - f * lowBefore + f * x;
         T y1, y2;

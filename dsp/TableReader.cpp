@@ -27,8 +27,7 @@ namespace {
 
 } // namespace
 
-uint32_t TableReader::read(const float* table, const PhaseAccumulator& acc, uint32_t increment, int count,
-                           float* out)
+uint32_t TableReader::read(const float* table, const PhaseAccumulator& acc, uint32_t increment, int count, float* out)
 {
 #if defined(VORN_X86_KERNELS)
     if (instructionSet() >= InstructionSet::Avx2)

@@ -16,11 +16,10 @@ class TableReader {
 public:
     // out[j] = T[i] (1 - frac) + frac T[i + 1] at the phase after j + 1
     // increments from acc.phase; returns the phase after `count`.
-    static uint32_t read(const float* table, const PhaseAccumulator& acc, uint32_t increment, int count,
-                         float* out);
+    static uint32_t read(const float* table, const PhaseAccumulator& acc, uint32_t increment, int count, float* out);
     // The same reading minus the one at phase + offset (same fraction).
-    static uint32_t readDifference(const float* table, const PhaseAccumulator& acc, uint32_t increment,
-                                   uint32_t offset, int count, float* out);
+    static uint32_t readDifference(const float* table, const PhaseAccumulator& acc, uint32_t increment, uint32_t offset,
+                                   int count, float* out);
 
     // The one reading at `phase` itself, inline: the same operations as the
     // loops' (for a single sample a call and its dispatch cost more than

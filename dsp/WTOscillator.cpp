@@ -98,8 +98,7 @@ void WTOscillator::process(int sampleRate, int count)
                 harmonicLimit = static_cast<int>(ratio);
         }
         // The quotient is formed in double: f widened, times 2^32, over the rate.
-        increment =
-            rate > 0.0f ? low32(static_cast<double>(f) * kTwoToThe32Double / static_cast<double>(rate)) : 0u;
+        increment = rate > 0.0f ? low32(static_cast<double>(f) * kTwoToThe32Double / static_cast<double>(rate)) : 0u;
         level = levelFor(harmonicLimit);
         lastFrequency_ = f;
         lastRate_ = rate;

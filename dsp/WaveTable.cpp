@@ -20,7 +20,8 @@ int computeLevelCount()
     return static_cast<int>(std::ceil(a / b));
 }
 
-const char* const kWaveNames[WaveTable::kWaveCount] = {"sin", "tri", "saw", "squ", "dig1", "dig2", "dig3", "dig4", "dig5"};
+const char* const kWaveNames[WaveTable::kWaveCount] = {"sin",  "tri",  "saw",  "squ", "dig1",
+                                                       "dig2", "dig3", "dig4", "dig5"};
 
 // A table laid out by hand: clang-format leaves it as it is.
 // clang-format off
@@ -104,9 +105,9 @@ inline double approximateSine(double x)
     constexpr double S1 = -1.66666666666666324348e-01, S2 = 8.33333333332248946124e-03,
                      S3 = -1.98412698298579493134e-04, S4 = 2.75573137070700676789e-06,
                      S5 = -2.50507602534068634195e-08, S6 = 1.58969099521155010221e-10;
-    constexpr double C1 = 4.16666666666666019037e-02, C2 = -1.38888888888741095749e-03,
-                     C3 = 2.48015872894767294178e-05, C4 = -2.75573143513906633035e-07,
-                     C5 = 2.08757232129817482790e-09, C6 = -1.13596475577881948265e-11;
+    constexpr double C1 = 4.16666666666666019037e-02, C2 = -1.38888888888741095749e-03, C3 = 2.48015872894767294178e-05,
+                     C4 = -2.75573143513906633035e-07, C5 = 2.08757232129817482790e-09,
+                     C6 = -1.13596475577881948265e-11;
 
     const int quadrant = static_cast<int>(x * kInvHalfPi + 0.5);
     const double k = static_cast<double>(quadrant);
@@ -208,7 +209,8 @@ public:
     static constexpr int kHalf = N / 2;
 
     explicit SineRows(int highest)
-        : keptRows_(highest / 2 + 1), kept_(static_cast<std::size_t>(keptRows_) * kHalf),
+        : keptRows_(highest / 2 + 1),
+          kept_(static_cast<std::size_t>(keptRows_) * kHalf),
           haveRow_(static_cast<std::size_t>(keptRows_), 0)
     {
     }
@@ -270,8 +272,7 @@ void addHarmonics(int lo, int hi, const std::vector<float>& amplitudes, SineRows
 const int WaveTable::kLevelCount = computeLevelCount();
 const int WaveTable::kWaveStride = WaveTable::kLevelCount * WaveTable::kSamplesPerLevel;
 
-WaveTable::WaveTable()
-    : samples_(static_cast<std::size_t>(kWaveCount) * static_cast<std::size_t>(kWaveStride), 0.0f)
+WaveTable::WaveTable() : samples_(static_cast<std::size_t>(kWaveCount) * static_cast<std::size_t>(kWaveStride), 0.0f)
 {
     constexpr int N = kSamplesPerLevel;
     const LevelSteps steps = levelSteps(kLevelCount);
@@ -291,8 +292,8 @@ WaveTable::WaveTable()
         const int hi = steps.hi[static_cast<std::size_t>(n)] < N ? steps.hi[static_cast<std::size_t>(n)] : N;
         addHarmonics(steps.lo[static_cast<std::size_t>(n)], hi, amplitudes, sines, sums);
         for (int w = 0; w < kWaveCount; ++w) {
-            float* level = samples_.data() + static_cast<std::size_t>(w) * static_cast<std::size_t>(kWaveStride)
-                + static_cast<std::size_t>(n) * N;
+            float* level = samples_.data() + static_cast<std::size_t>(w) * static_cast<std::size_t>(kWaveStride) +
+                           static_cast<std::size_t>(n) * N;
             std::memcpy(level, sums.data() + w * N, sizeof(float) * N);
             if (n == 1)
                 std::memcpy(level - N, level, sizeof(float) * N);

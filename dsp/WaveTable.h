@@ -14,8 +14,8 @@ class WaveTable : public NoAssignOrCopy {
 public:
     static constexpr int kWaveCount = 9;
     static constexpr int kSamplesPerLevel = 1024;
-    static const int kLevelCount;  // 73
-    static const int kWaveStride;  // 73 * 1024
+    static const int kLevelCount; // 73
+    static const int kWaveStride; // 73 * 1024
 
     WaveTable();
     virtual ~WaveTable();

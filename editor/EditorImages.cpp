@@ -7,7 +7,7 @@
 
 namespace {
 
-const char* const kNames[] = {"BendButton.png", "BendButtonHot.png", "Layout.png",    "Dice.png",      "Init.png",
+const char* const kNames[] = {"BendButton.png", "BendButtonHot.png", "Layout.png",      "Dice.png",      "Init.png",
                               "KnobStrip.png",  "KnobStripBend.png", "ResetButton.png", "SyncButton.png"};
 constexpr int kImageCount = static_cast<int>(sizeof kNames / sizeof kNames[0]);
 
@@ -76,8 +76,8 @@ std::unique_ptr<EditorImages> EditorImages::acquire()
             ++decodes();
         }
     }
-    CBitmap** fields[kImageCount] = {&set->bend, &set->bendHot, &set->layout,   &set->dice, &set->init,
-                                     &set->knob, &set->knobBend, &set->reset, &set->sync};
+    CBitmap** fields[kImageCount] = {&set->bend, &set->bendHot,  &set->layout, &set->dice, &set->init,
+                                     &set->knob, &set->knobBend, &set->reset,  &set->sync};
     for (int i = 0; i < kImageCount; ++i) {
         // An image that is not there stays empty, as a missing one always is.
         const PlatformImage* pixels = set->decoded_->images[i]->platformImage();

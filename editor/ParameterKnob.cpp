@@ -5,8 +5,8 @@
 #include "gui/CFrame.h"
 #include "gui/TickCount.h"
 
-ParameterKnob::ParameterKnob(const CRect& size, CControlListener* listener, std::int32_t tag,
-                             CBitmap* normalImage, CBitmap* bendImage)
+ParameterKnob::ParameterKnob(const CRect& size, CControlListener* listener, std::int32_t tag, CBitmap* normalImage,
+                             CBitmap* bendImage)
     : CAnimKnob(size, listener, tag, normalImage, CPoint(0, 0)), bendImage_(bendImage), normalImage_(normalImage)
 {
     // Either strip may become the background at any refresh: keep both alive

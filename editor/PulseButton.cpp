@@ -7,8 +7,10 @@
 
 PulseButton::PulseButton(const CRect& size, CControlListener* listener, std::int32_t tag, int frameHeight,
                          CBitmap* normalImage, CBitmap* hotImage)
-    : CMovieButton(size, listener, tag, frameHeight, normalImage, CPoint(0, 0)), normalImage_(normalImage),
-      hotImage_(hotImage), timer_(std::make_unique<CTimer>(this, 100))
+    : CMovieButton(size, listener, tag, frameHeight, normalImage, CPoint(0, 0)),
+      normalImage_(normalImage),
+      hotImage_(hotImage),
+      timer_(std::make_unique<CTimer>(this, 100))
 {
     if (normalImage_)
         normalImage_->remember();

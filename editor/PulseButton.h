@@ -17,8 +17,8 @@ public:
     static constexpr float kCycleMs = 1500.0f;
     static constexpr std::uint32_t kTimerPeriodMs = 16;
 
-    PulseButton(const CRect& size, CControlListener* listener, std::int32_t tag, int frameHeight,
-                CBitmap* normalImage, CBitmap* hotImage);
+    PulseButton(const CRect& size, CControlListener* listener, std::int32_t tag, int frameHeight, CBitmap* normalImage,
+                CBitmap* hotImage);
     ~PulseButton() override;
 
     void draw(CDrawContext& context) override;

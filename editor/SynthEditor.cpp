@@ -92,8 +92,7 @@ const CColor kReadoutColour(255, 144, 0, 255);
 
 } // namespace
 
-SynthEditor::SynthEditor(Synth* synth)
-    : AEffGUIEditor(synth), synth_(synth)
+SynthEditor::SynthEditor(Synth* synth) : AEffGUIEditor(synth), synth_(synth)
 {
     // The fonts are reference counted rather than owned by a member that
     // would release them: if the second cannot be made, the first is given

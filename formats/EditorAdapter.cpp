@@ -14,8 +14,7 @@ START_NAMESPACE_DISTRHO
 
 class EditorAdapter : public UI, private HostedSynth::EditorLink {
 public:
-    EditorAdapter()
-        : UI(DISTRHO_UI_DEFAULT_WIDTH, DISTRHO_UI_DEFAULT_HEIGHT)
+    EditorAdapter() : UI(DISTRHO_UI_DEFAULT_WIDTH, DISTRHO_UI_DEFAULT_HEIGHT)
     {
         // The framework hands over its plug-in base, not our class.
         auto* plugin = static_cast<PluginAdapter*>(static_cast<Plugin*>(getPluginInstancePointer()));

@@ -62,8 +62,8 @@ AEffEditor* HostedSynth::editor()
 
 // ---- The engine's host calls ----
 
-VstIntPtr VST_CALLBACK HostedSynth::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr,
-                                                 void*, float opt)
+VstIntPtr VST_CALLBACK HostedSynth::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
+                                                 float opt)
 {
     // The engine calls during its own construction, before the record knows
     // who hosts it; those calls need no one.
@@ -151,8 +151,8 @@ void HostedSynth::process(const Transport& transport, const MidiMessage* message
     timeInfo_.samplePos = static_cast<double>(transport.frame);
     timeInfo_.ppqPos = transport.quarterNotes;
     timeInfo_.tempo = transport.tempo;
-    timeInfo_.flags = (transport.playing ? kVstTransportPlaying : 0) |
-                      (transport.positionValid ? kVstPpqPosValid : 0) | (transport.tempoValid ? kVstTempoValid : 0);
+    timeInfo_.flags = (transport.playing ? kVstTransportPlaying : 0) | (transport.positionValid ? kVstPpqPosValid : 0) |
+                      (transport.tempoValid ? kVstTempoValid : 0);
 
     // The engine ignores SysEx, as it does from a VST 2.4 host; longer
     // messages are left out here rather than cut.

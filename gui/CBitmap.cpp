@@ -10,7 +10,9 @@ CBitmap::CBitmap(const char* resourceName)
         image_ = PlatformImage::decodePNG(resource->data, resource->size);
 }
 
-CBitmap::CBitmap(std::unique_ptr<PlatformImage> image) : image_(std::move(image)) {}
+CBitmap::CBitmap(std::unique_ptr<PlatformImage> image) : image_(std::move(image))
+{
+}
 
 CBitmap::~CBitmap() = default;
 

@@ -3,8 +3,8 @@
 // the plug-in. A name that is not embedded gives an empty bitmap (size 0),
 // which draws nothing.
 
-#include "gui/CReferenceCounter.h"
 #include "gui/CRect.h"
+#include "gui/CReferenceCounter.h"
 
 #include <memory>
 
@@ -24,8 +24,7 @@ public:
     const PlatformImage* platformImage() const { return image_.get(); }
 
     // Draws the part of the image starting at `offset` into dest.
-    void draw(CDrawContext& context, const CRect& dest, const CPoint& offset = CPoint(0, 0),
-              float alpha = 1.0f) const;
+    void draw(CDrawContext& context, const CRect& dest, const CPoint& offset = CPoint(0, 0), float alpha = 1.0f) const;
 
 protected:
     ~CBitmap() override;

@@ -11,7 +11,9 @@ struct CColor {
 
     constexpr CColor() = default;
     constexpr CColor(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a = 255)
-        : red(r), green(g), blue(b), alpha(a) {}
+        : red(r), green(g), blue(b), alpha(a)
+    {
+    }
 
     bool operator==(const CColor& c) const
     {

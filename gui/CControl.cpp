@@ -67,4 +67,6 @@ void CControl::endEdit()
     onChange(kEndEdit);
 }
 
-void CControl::onChange(ChangeReason) {}
+void CControl::onChange(ChangeReason)
+{
+}

@@ -2,7 +2,9 @@
 
 #include "gui/PlatformFont.h"
 
-CFontDesc::CFontDesc(const char* family, int size) : name_(family ? family : ""), size_(size) {}
+CFontDesc::CFontDesc(const char* family, int size) : name_(family ? family : ""), size_(size)
+{
+}
 
 const std::string& CFontDesc::resolvedName() const
 {

@@ -21,7 +21,9 @@ bool isRunningTimer(CTimer* timer)
 
 } // namespace
 
-CTimer::CTimer(CTimerListener* target, std::uint32_t periodMs) : target_(target), period_(periodMs) {}
+CTimer::CTimer(CTimerListener* target, std::uint32_t periodMs) : target_(target), period_(periodMs)
+{
+}
 
 CTimer::~CTimer()
 {

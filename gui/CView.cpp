@@ -4,7 +4,9 @@
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 
-CView::CView(const CRect& size) : size_(size) {}
+CView::CView(const CRect& size) : size_(size)
+{
+}
 
 CView::~CView()
 {
@@ -26,12 +28,30 @@ void CView::draw(CDrawContext& context)
     dirty_ = false;
 }
 
-CMouseEventResult CView::onMouseDown(CPoint&, const CButtonState&) { return kMouseEventNotHandled; }
-CMouseEventResult CView::onMouseUp(CPoint&, const CButtonState&) { return kMouseEventNotHandled; }
-CMouseEventResult CView::onMouseMoved(CPoint&, const CButtonState&) { return kMouseEventNotHandled; }
-CMouseEventResult CView::onMouseEntered(CPoint&, const CButtonState&) { return kMouseEventNotHandled; }
-CMouseEventResult CView::onMouseExited(CPoint&, const CButtonState&) { return kMouseEventNotHandled; }
-bool CView::onWheel(const CPoint&, float, const CButtonState&) { return false; }
+CMouseEventResult CView::onMouseDown(CPoint&, const CButtonState&)
+{
+    return kMouseEventNotHandled;
+}
+CMouseEventResult CView::onMouseUp(CPoint&, const CButtonState&)
+{
+    return kMouseEventNotHandled;
+}
+CMouseEventResult CView::onMouseMoved(CPoint&, const CButtonState&)
+{
+    return kMouseEventNotHandled;
+}
+CMouseEventResult CView::onMouseEntered(CPoint&, const CButtonState&)
+{
+    return kMouseEventNotHandled;
+}
+CMouseEventResult CView::onMouseExited(CPoint&, const CButtonState&)
+{
+    return kMouseEventNotHandled;
+}
+bool CView::onWheel(const CPoint&, float, const CButtonState&)
+{
+    return false;
+}
 
 void CView::setBackground(CBitmap* background)
 {

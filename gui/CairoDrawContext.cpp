@@ -1,10 +1,10 @@
 // Platform layer: drawing, PNG decoding and offscreen images with cairo.
 
 #include "gui/CBitmap.h"
-#include "gui/TextPlacement.h"
 #include "gui/CFontDesc.h"
 #include "gui/COffscreenContext.h"
 #include "gui/CairoImage.h"
+#include "gui/TextPlacement.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -129,7 +129,8 @@ public:
         if (x < 0 || y < 0 || x >= width() || y >= height())
             return kTransparentCColor;
         cairo_surface_flush(surface_);
-        const unsigned char* row = cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+        const unsigned char* row =
+            cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
         std::uint32_t argb;
         std::memcpy(&argb, row + 4 * x, 4);
         unsigned a = argb >> 24;
@@ -199,9 +200,9 @@ std::unique_ptr<PlatformImage> CairoImage::share() const
     // drawing from it) over the same pixels, holding a reference to the
     // surface that owns them.
     static const cairo_user_data_key_t kPixelsOwner{};
-    cairo_surface_t* view = cairo_image_surface_create_for_data(
-        cairo_image_surface_get_data(surface_), cairo_image_surface_get_format(surface_), width(), height(),
-        cairo_image_surface_get_stride(surface_));
+    cairo_surface_t* view = cairo_image_surface_create_for_data(cairo_image_surface_get_data(surface_),
+                                                                cairo_image_surface_get_format(surface_), width(),
+                                                                height(), cairo_image_surface_get_stride(surface_));
     cairo_surface_t* owner = cairo_surface_reference(surface_);
     if (cairo_surface_status(view) != CAIRO_STATUS_SUCCESS ||
         cairo_surface_set_user_data(view, &kPixelsOwner, owner, [](void* surface) {

@@ -100,17 +100,24 @@ CButtonState modifiers(unsigned int state)
 int buttonFlag(unsigned int button)
 {
     switch (button) {
-    case Button1: return kLButton;
-    case Button2: return kMButton;
-    case Button3: return kRButton;
-    default: return 0;
+    case Button1:
+        return kLButton;
+    case Button2:
+        return kMButton;
+    case Button3:
+        return kRButton;
+    default:
+        return 0;
     }
 }
 
 class X11Window : public PlatformWindow {
 public:
     X11Window(Display* display, const CRect& size, PlatformWindowListener* listener)
-        : display_(display), origin_(size.left, size.top), width_(size.width()), height_(size.height()),
+        : display_(display),
+          origin_(size.left, size.top),
+          width_(size.width()),
+          height_(size.height()),
           listener_(listener)
     {
         attachErrorTrap(display_);

@@ -23,7 +23,7 @@ AudioFileSink::AudioFileSink(const std::string& path, int sampleRate, SampleForm
     } else {
         throw HostError("cannot tell the audio format of " + path + ": the name must end in .wav or .flac");
     }
-    info.format |= format == SampleFormat::Pcm16 ? SF_FORMAT_PCM_16
+    info.format |= format == SampleFormat::Pcm16   ? SF_FORMAT_PCM_16
                    : format == SampleFormat::Pcm24 ? SF_FORMAT_PCM_24
                                                    : SF_FORMAT_FLOAT;
     if (!sf_format_check(&info))

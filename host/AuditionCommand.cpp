@@ -96,7 +96,8 @@ std::vector<int> selectPrograms(const std::string& list, int count)
         const std::string item = list.substr(at, comma - at);
         const std::size_t dash = item.find('-');
         const int first = parseWhole("--programs", item.substr(0, dash), 0, count - 1);
-        const int last = dash == std::string::npos ? first : parseWhole("--programs", item.substr(dash + 1), first, count - 1);
+        const int last =
+            dash == std::string::npos ? first : parseWhole("--programs", item.substr(dash + 1), first, count - 1);
         for (int p = first; p <= last; ++p)
             programs.push_back(p);
         at = comma + 1;
@@ -194,10 +195,11 @@ int audition(const Options& o)
             one.close();
         }
         if (!o.quiet) {
-            std::printf("%3d  %-24s  %s  %s  %6.2f s%s\n", p, name.c_str(), decibels(reading.integratedLufs, "LUFS").c_str(),
+            std::printf("%3d  %-24s  %s  %s  %6.2f s%s\n", p, name.c_str(),
+                        decibels(reading.integratedLufs, "LUFS").c_str(),
                         decibels(reading.truePeakDbtp, "dBTP").c_str(), release,
                         r.left.size() >= static_cast<std::size_t>(r.endFrame) +
-                                static_cast<std::size_t>(o.settings.maxTailSeconds * r.sampleRate)
+                                             static_cast<std::size_t>(o.settings.maxTailSeconds * r.sampleRate)
                             ? " (still sounding)"
                             : "");
             std::fflush(stdout);

@@ -26,8 +26,8 @@ long parseInteger(const std::string& option, const std::string& text, long low, 
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != 0 || errno != 0 || v < low || v > high)
-        throw UsageError(option + " needs a whole number from " + std::to_string(low) + " to " +
-                         std::to_string(high) + ", not \"" + text + "\"");
+        throw UsageError(option + " needs a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+                         ", not \"" + text + "\"");
     return v;
 }
 

@@ -163,8 +163,7 @@ public:
         return true;
     }
 
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f)
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f)
     {
         return effect->dispatcher(effect, opcode, index, value, ptr, opt);
     }

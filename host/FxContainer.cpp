@@ -18,8 +18,8 @@ public:
     void need(std::size_t count, const char* what)
     {
         if (count > end_ - pos_)
-            throw HostError(std::string("malformed preset: ") + what + " runs past the end of the data at byte offset " +
-                            std::to_string(pos_));
+            throw HostError(std::string("malformed preset: ") + what +
+                            " runs past the end of the data at byte offset " + std::to_string(pos_));
     }
     uint32_t u32(const char* what)
     {
@@ -64,7 +64,10 @@ void putU32(std::vector<uint8_t>& out, uint32_t v)
     out.push_back(static_cast<uint8_t>(v));
 }
 
-void putMagic(std::vector<uint8_t>& out, const char* magic) { out.insert(out.end(), magic, magic + 4); }
+void putMagic(std::vector<uint8_t>& out, const char* magic)
+{
+    out.insert(out.end(), magic, magic + 4);
+}
 
 // Fills in the byteSize field (everything after it) once the record is complete.
 void patchSize(std::vector<uint8_t>& out, std::size_t recordStart)
@@ -150,7 +153,10 @@ void writeProgramRecord(std::vector<uint8_t>& out, const FxProgram& p)
 
 } // namespace
 
-bool isFxContainer(const std::vector<uint8_t>& data) { return data.size() >= 4 && std::memcmp(data.data(), "CcnK", 4) == 0; }
+bool isFxContainer(const std::vector<uint8_t>& data)
+{
+    return data.size() >= 4 && std::memcmp(data.data(), "CcnK", 4) == 0;
+}
 
 FxFile parseFx(const std::vector<uint8_t>& data)
 {

@@ -27,7 +27,7 @@ struct FxBank {
     int32_t fxID = 0;
     int32_t fxVersion = 0;
     int32_t version = 2;
-    int32_t numPrograms = 0; // the plug-in's count, recorded with an opaque chunk
+    int32_t numPrograms = 0;     // the plug-in's count, recorded with an opaque chunk
     int32_t currentProgram = -1; // from a version 2 bank; -1 when absent
 };
 

@@ -44,24 +44,31 @@ int runInfoCommand(int argc, char** argv)
     std::printf("VST version: %ld\n", static_cast<long>(plugin->dispatch(effGetVstVersion)));
     VstIntPtr category = plugin->dispatch(effGetPlugCategory);
     std::printf("category:    %ld%s\n", static_cast<long>(category),
-                category == kPlugCategSynth ? " (instrument)" : category == kPlugCategEffect ? " (effect)" : "");
+                category == kPlugCategSynth    ? " (instrument)"
+                : category == kPlugCategEffect ? " (effect)"
+                                               : "");
     std::string flags;
     struct Flag {
         int bit;
         const char* name;
     };
-    static const Flag known[] = {{effFlagsHasEditor, "HasEditor"},         {effFlagsCanReplacing, "CanReplacing"},
-                                 {effFlagsProgramChunks, "ProgramChunks"}, {effFlagsIsSynth, "IsSynth"},
-                                 {effFlagsNoSoundInStop, "NoSoundInStop"},
-                                 {effFlagsCanDoubleReplacing, "CanDoubleReplacing"}};
+    static const Flag known[] = {
+        {effFlagsHasEditor, "HasEditor"},         {effFlagsCanReplacing, "CanReplacing"},
+        {effFlagsProgramChunks, "ProgramChunks"}, {effFlagsIsSynth, "IsSynth"},
+        {effFlagsNoSoundInStop, "NoSoundInStop"}, {effFlagsCanDoubleReplacing, "CanDoubleReplacing"}};
     for (const Flag& f : known)
         if (e->flags & f.bit)
             flags += std::string(flags.empty() ? "" : " ") + f.name;
     std::printf("flags:       0x%x %s\n", static_cast<unsigned>(e->flags), flags.c_str());
     std::printf("audio:       %d inputs, %d outputs, latency %d samples\n", e->numInputs, e->numOutputs,
                 e->initialDelay);
-    static const char* const canDos[] = {"receiveVstEvents", "receiveVstMidiEvent", "receiveVstTimeInfo",
-                                         "sendVstEvents", "sendVstMidiEvent", "midiProgramNames", "bypass"};
+    static const char* const canDos[] = {"receiveVstEvents",
+                                         "receiveVstMidiEvent",
+                                         "receiveVstTimeInfo",
+                                         "sendVstEvents",
+                                         "sendVstMidiEvent",
+                                         "midiProgramNames",
+                                         "bypass"};
     std::printf("can do:     ");
     for (const char* what : canDos) {
         VstIntPtr answer = plugin->dispatch(effCanDo, 0, 0, const_cast<char*>(what));
@@ -72,8 +79,8 @@ int runInfoCommand(int argc, char** argv)
     for (int i = 0; i < e->numParams; ++i) {
         std::string display = plugin->paramDisplay(i);
         std::string label = plugin->paramLabel(i);
-        std::printf("  %3d  %-8s  %-12s %-6s (%.4f)\n", i, plugin->paramName(i).c_str(), display.c_str(),
-                    label.c_str(), static_cast<double>(plugin->getParameter(i)));
+        std::printf("  %3d  %-8s  %-12s %-6s (%.4f)\n", i, plugin->paramName(i).c_str(), display.c_str(), label.c_str(),
+                    static_cast<double>(plugin->getParameter(i)));
     }
     std::printf("\nprograms (%d, current %d):\n", e->numPrograms, plugin->currentProgram());
     for (int i = 0; i < e->numPrograms; ++i)

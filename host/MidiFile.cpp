@@ -167,8 +167,7 @@ void readChannel(Reader& r, MidiEvent& ev, uint8_t first, uint8_t& running, std:
 
 // Reads the events of one track chunk into the song; returns whether the
 // track's end-of-track event was reached (anything after it is ignored).
-bool readTrack(MidiFile& song, const uint8_t* data, std::size_t size, std::size_t begin, std::size_t end,
-               int track)
+bool readTrack(MidiFile& song, const uint8_t* data, std::size_t size, std::size_t begin, std::size_t end, int track)
 {
     Reader r(data, size, begin, end);
     int64_t tick = 0;
@@ -234,8 +233,9 @@ MidiFile MidiFile::parse(const uint8_t* data, std::size_t size)
     int track = 0;
     while (track < song.trackCount) {
         if (pos >= size)
-            fail(("file truncated: " + std::to_string(song.trackCount) + " tracks announced, " +
-                  std::to_string(track) + " found").c_str(),
+            fail(("file truncated: " + std::to_string(song.trackCount) + " tracks announced, " + std::to_string(track) +
+                  " found")
+                     .c_str(),
                  pos);
         if (size - pos < 8)
             fail("file truncated in chunk header", pos);

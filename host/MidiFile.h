@@ -19,7 +19,7 @@ struct MidiEvent {
     };
     int64_t tick = 0;
     int track = 0;
-    int order = 0;    // position within its track, keeps simultaneous events in file order
+    int order = 0; // position within its track, keeps simultaneous events in file order
     Kind kind = Channel;
     uint8_t metaType = 0;
     std::vector<uint8_t> data; // channel: status + data bytes; sysex: the dump; meta: its payload

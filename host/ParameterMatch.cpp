@@ -37,8 +37,8 @@ int matchParameter(const std::vector<std::string>& hostNames, const std::string&
         const std::string& name = hostNames[i];
         if (name == wanted)
             exact.push_back(static_cast<int>(i));
-        else if (!name.empty() && (startsWith(name, wanted) ||
-                                   (name.size() >= kHostNameLength && startsWith(wanted, name))))
+        else if (!name.empty() &&
+                 (startsWith(name, wanted) || (name.size() >= kHostNameLength && startsWith(wanted, name))))
             prefix.push_back(static_cast<int>(i));
     }
     const std::vector<int>& found = exact.empty() ? prefix : exact;

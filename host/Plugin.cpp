@@ -159,13 +159,34 @@ std::string Plugin::text(VstInt32 opcode, VstInt32 index, std::size_t)
     return buffer;
 }
 
-std::string Plugin::paramName(int index) { return text(effGetParamName, index, kVstMaxParamStrLen); }
-std::string Plugin::paramDisplay(int index) { return text(effGetParamDisplay, index, kVstMaxParamStrLen); }
-std::string Plugin::paramLabel(int index) { return text(effGetParamLabel, index, kVstMaxParamStrLen); }
-std::string Plugin::currentProgramName() { return text(effGetProgramName, 0, kVstMaxProgNameLen); }
-std::string Plugin::effectName() { return text(effGetEffectName, 0, kVstMaxEffectNameLen); }
-std::string Plugin::vendorString() { return text(effGetVendorString, 0, kVstMaxVendorStrLen); }
-std::string Plugin::productString() { return text(effGetProductString, 0, kVstMaxProductStrLen); }
+std::string Plugin::paramName(int index)
+{
+    return text(effGetParamName, index, kVstMaxParamStrLen);
+}
+std::string Plugin::paramDisplay(int index)
+{
+    return text(effGetParamDisplay, index, kVstMaxParamStrLen);
+}
+std::string Plugin::paramLabel(int index)
+{
+    return text(effGetParamLabel, index, kVstMaxParamStrLen);
+}
+std::string Plugin::currentProgramName()
+{
+    return text(effGetProgramName, 0, kVstMaxProgNameLen);
+}
+std::string Plugin::effectName()
+{
+    return text(effGetEffectName, 0, kVstMaxEffectNameLen);
+}
+std::string Plugin::vendorString()
+{
+    return text(effGetVendorString, 0, kVstMaxVendorStrLen);
+}
+std::string Plugin::productString()
+{
+    return text(effGetProductString, 0, kVstMaxProductStrLen);
+}
 
 std::string Plugin::programName(int index)
 {
@@ -181,7 +202,10 @@ std::string Plugin::programName(int index)
     return name;
 }
 
-float Plugin::getParameter(int index) { return effect_->getParameter ? effect_->getParameter(effect_, index) : 0.0f; }
+float Plugin::getParameter(int index)
+{
+    return effect_->getParameter ? effect_->getParameter(effect_, index) : 0.0f;
+}
 
 void Plugin::setParameter(int index, float value)
 {
@@ -189,7 +213,10 @@ void Plugin::setParameter(int index, float value)
         effect_->setParameter(effect_, index, value);
 }
 
-int Plugin::currentProgram() { return static_cast<int>(dispatch(effGetProgram)); }
+int Plugin::currentProgram()
+{
+    return static_cast<int>(dispatch(effGetProgram));
+}
 
 void Plugin::setProgram(int program)
 {
@@ -305,11 +332,11 @@ VstIntPtr Plugin::answer(VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, 
         if (ptr == nullptr)
             return 0;
         const char* what = static_cast<const char*>(ptr);
-        static const char* const yes[] = {"sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo",
-                                          "startStopProcess"};
-        static const char* const no[] = {"receiveVstEvents", "receiveVstMidiEvent", "sizeWindow",
-                                         "acceptIOChanges", "reportConnectionChanges", "openFileSelector",
-                                         "closeFileSelector", "editFile", "offline", "shellCategory", "supportShell"};
+        static const char* const yes[] = {"sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "startStopProcess"};
+        static const char* const no[] = {
+            "receiveVstEvents", "receiveVstMidiEvent", "sizeWindow", "acceptIOChanges", "reportConnectionChanges",
+            "openFileSelector", "closeFileSelector",   "editFile",   "offline",         "shellCategory",
+            "supportShell"};
         for (const char* y : yes)
             if (std::strcmp(what, y) == 0)
                 return 1;

@@ -25,8 +25,7 @@ public:
 
     AEffect* effect() const { return effect_; }
     const std::string& path() const { return path_; }
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f);
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
 
     // Sample rate, block size, switch-on and start of processing.
     void start(int sampleRate, int blockSize);

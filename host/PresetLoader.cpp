@@ -78,7 +78,8 @@ bool rawChunkIsProgram(const std::vector<uint8_t>& data, const std::string& path
         return false;
     // Anything else is a damaged container (or no preset at all): fed to
     // the plug-in as a chunk, it would overwrite a program with garbage.
-    throw HostError("cannot load " + path + ": neither an .fxp/.fxb preset (no \"CcnK\" header) nor a program "
+    throw HostError("cannot load " + path +
+                    ": neither an .fxp/.fxb preset (no \"CcnK\" header) nor a program "
                     "or bank chunk (\"vqps\" or \"vqbk\")");
 }
 
@@ -108,8 +109,7 @@ std::string loadPreset(PresetTarget& target, const std::string& path)
                    " bytes)";
         }
         applyParams(target, file.program);
-        return "program \"" + file.program.name + "\" (" + std::to_string(file.program.params.size()) +
-               " parameters)";
+        return "program \"" + file.program.name + "\" (" + std::to_string(file.program.params.size()) + " parameters)";
     }
     const FxBank& bank = file.bank;
     checkIdentity(target, bank.fxID, path);

@@ -22,7 +22,7 @@ const MidiFile& referencePhrase();
 
 struct PhraseRendering {
     int sampleRate = 0;
-    int64_t endFrame = 0;          // frame at which the last note ends
+    int64_t endFrame = 0;           // frame at which the last note ends
     std::vector<float> left, right; // the phrase and the tail that followed it
     bool interrupted = false;
 };

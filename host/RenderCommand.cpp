@@ -30,7 +30,10 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-void onInterrupt(int) { interrupted = 1; }
+void onInterrupt(int)
+{
+    interrupted = 1;
+}
 
 // Songs longer than this are refused instead of rendering for hours.
 constexpr double kMaxSongSeconds = 4 * 3600.0;
@@ -176,8 +179,8 @@ void applySettings(Plugin& plugin, const RenderOptions& o)
         if (eq == std::string::npos)
             throw UsageError("--set needs NAME=VALUE, not \"" + assignment + "\"");
         int index = matchParameter(names, assignment.substr(0, eq));
-        float value = static_cast<float>(parseNumber("--set " + assignment.substr(0, eq), assignment.substr(eq + 1),
-                                                     -1e6, 1e6));
+        float value =
+            static_cast<float>(parseNumber("--set " + assignment.substr(0, eq), assignment.substr(eq + 1), -1e6, 1e6));
         if (value < 0.0f || value > 1.0f)
             throw UsageError("--set " + assignment + ": parameter values are normalised, from 0 to 1");
         plugin.setParameter(index, value);
@@ -243,8 +246,7 @@ int runRenderCommand(int argc, char** argv)
     applySettings(*plugin, o);
 
     AudioFileSink sink(o.output, o.settings.sampleRate, o.format);
-    Progress progress(o.quiet, static_cast<double>(schedule.endFrame()) / o.settings.sampleRate,
-                      o.settings.sampleRate);
+    Progress progress(o.quiet, static_cast<double>(schedule.endFrame()) / o.settings.sampleRate, o.settings.sampleRate);
     RenderResult result = render(*plugin, tempo, schedule, o.settings, sink,
                                  [&](double fraction, int64_t frames) { progress(fraction, frames); });
     progress.finish(result.interrupted ? static_cast<double>(std::min(result.frames, result.songFrames)) /

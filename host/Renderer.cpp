@@ -63,9 +63,10 @@ RenderResult render(Plugin& plugin, const TempoMap& tempo, const Schedule& sched
         sink.write(left.data(), right.data(), keep);
         position += keep;
         if (progress && (position >= nextReport || done)) {
-            double fraction = schedule.endFrame() > 0
-                                  ? std::min(1.0, static_cast<double>(position) / static_cast<double>(schedule.endFrame()))
-                                  : 1.0;
+            double fraction =
+                schedule.endFrame() > 0
+                    ? std::min(1.0, static_cast<double>(position) / static_cast<double>(schedule.endFrame()))
+                    : 1.0;
             progress(fraction, position);
             nextReport = position + reportStep;
         }

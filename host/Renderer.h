@@ -26,8 +26,8 @@ public:
 struct RenderSettings {
     int sampleRate = 44100;
     int blockSize = 512;
-    double tailSeconds = 2.0;    // silence that ends the render after the song
-    double maxTailSeconds = 60.0; // rendering after the song never exceeds this
+    double tailSeconds = 2.0;               // silence that ends the render after the song
+    double maxTailSeconds = 60.0;           // rendering after the song never exceeds this
     float silenceThreshold = 3.1622776e-5f; // -90 dBFS
     // When set and non-zero (a signal handler's flag), rendering stops after
     // the current block and what was rendered is kept.

@@ -28,8 +28,8 @@ Schedule::Schedule(const MidiFile& song, const TempoMap& tempo)
     endFrame_ = tempo.frameAtTick(song.lengthTicks);
     for (std::size_t slot = 0; slot < 16 * 128; ++slot)
         for (int i = 0; i < held[slot]; ++i)
-            events_.push_back({endFrame_, false,
-                               {static_cast<uint8_t>(0x80 | (slot / 128)), static_cast<uint8_t>(slot % 128), 0}});
+            events_.push_back(
+                {endFrame_, false, {static_cast<uint8_t>(0x80 | (slot / 128)), static_cast<uint8_t>(slot % 128), 0}});
 }
 
 std::size_t Schedule::maxEventsPerBlock(int blockSize) const

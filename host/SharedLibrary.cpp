@@ -15,9 +15,9 @@ namespace {
 std::string systemMessage(DWORD code)
 {
     char* buffer = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
     std::string message = length && buffer ? std::string(buffer, length) : "error " + std::to_string(code);
     if (buffer)
         LocalFree(buffer);

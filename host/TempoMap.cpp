@@ -36,8 +36,8 @@ TempoMap::TempoMap(const MidiFile& song, int sampleRate)
         segments_.push_back(next);
     }
     for (const TimeSignature& ts : song.timeSignatures) {
-        double ppq = ticksPerQuarter_ > 0 ? static_cast<double>(ts.tick) / ticksPerQuarter_
-                                          : ppqAtFrame(frameAtTick(ts.tick));
+        double ppq =
+            ticksPerQuarter_ > 0 ? static_cast<double>(ts.tick) / ticksPerQuarter_ : ppqAtFrame(frameAtTick(ts.tick));
         if (!signatures_.empty() && signatures_.back().ppq == ppq)
             signatures_.back() = {ppq, ts.numerator, ts.denominator};
         else

@@ -21,15 +21,14 @@ using namespace TarvelHost;
 
 namespace {
 
-const char* const kUsage =
-    "usage:\n"
-    "  tarvel-host render [options] PLUGIN.so SONG.mid -o OUT.wav\n"
-    "  tarvel-host info PLUGIN.so\n"
-    "  tarvel-host editor PLUGIN.so [--screenshot FILE.png --after MS]\n"
-    "\n"
-    "editor opens the plug-in's editor in a window, idles it at 60 Hz and renders\n"
-    "audio to nowhere so that knobs follow the sound; with --screenshot it writes\n"
-    "a PNG of the window after MS milliseconds and exits.\n";
+const char* const kUsage = "usage:\n"
+                           "  tarvel-host render [options] PLUGIN.so SONG.mid -o OUT.wav\n"
+                           "  tarvel-host info PLUGIN.so\n"
+                           "  tarvel-host editor PLUGIN.so [--screenshot FILE.png --after MS]\n"
+                           "\n"
+                           "editor opens the plug-in's editor in a window, idles it at 60 Hz and renders\n"
+                           "audio to nowhere so that knobs follow the sound; with --screenshot it writes\n"
+                           "a PNG of the window after MS milliseconds and exits.\n";
 
 } // namespace
 

@@ -15,10 +15,7 @@ public:
         words_[0].store(0, std::memory_order_relaxed);
         words_[1].store(0, std::memory_order_relaxed);
     }
-    bool contains(int note) const
-    {
-        return (words_[(note >> 6) & 1].load(std::memory_order_relaxed) & bit(note)) != 0;
-    }
+    bool contains(int note) const { return (words_[(note >> 6) & 1].load(std::memory_order_relaxed) & bit(note)) != 0; }
     bool empty() const
     {
         return words_[0].load(std::memory_order_relaxed) == 0 && words_[1].load(std::memory_order_relaxed) == 0;

@@ -10,8 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-Synth::Synth(audioMasterCallback host, EditorFactory makeEditor)
-    : AudioEffectX(host, kProgramCount, 0)
+Synth::Synth(audioMasterCallback host, EditorFactory makeEditor) : AudioEffectX(host, kProgramCount, 0)
 {
     buildGraph();
     cEffect.numParams = numParams = parameterCount();

@@ -31,8 +31,14 @@ namespace {
 class FlushSubnormals {
 public:
 #if defined(__SSE2__)
-    FlushSubnormals() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFlushToZero | denormalsAreZero()); }
-    ~FlushSubnormals() { _mm_setcsr(saved_); }
+    FlushSubnormals() : saved_(_mm_getcsr())
+    {
+        _mm_setcsr(saved_ | kFlushToZero | denormalsAreZero());
+    }
+    ~FlushSubnormals()
+    {
+        _mm_setcsr(saved_);
+    }
 #endif
     FlushSubnormals(const FlushSubnormals&) = delete;
     FlushSubnormals& operator=(const FlushSubnormals&) = delete;

@@ -15,7 +15,9 @@
 
 namespace {
 
-void quiet(const char*) {}
+void quiet(const char*)
+{
+}
 
 void reportJackError(const char* message)
 {
@@ -94,13 +96,11 @@ std::unique_ptr<JackSession> JackSession::open(const char* name, std::string& er
         if (status & JackServerFailed)
             error = "no JACK server" + serverName() + " is running: " + kHowToStart + ".";
         else
-            error = "the JACK server" + serverName() + " refused the connection (status 0x" +
-                    [&] {
-                        char hex[16];
-                        std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(status));
-                        return std::string(hex);
-                    }() +
-                    "): restart it and run tarvel again.";
+            error = "the JACK server" + serverName() + " refused the connection (status 0x" + [&] {
+                char hex[16];
+                std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(status));
+                return std::string(hex);
+            }() + "): restart it and run tarvel again.";
         return nullptr;
     }
     return std::unique_ptr<JackSession>(new JackSession(client));
@@ -133,8 +133,8 @@ bool JackSession::start(HostedSynth& synth, LiveSynth& live, std::string& error)
     synth_ = &synth;
     live_ = &live;
     left_ = jack_port_register(client_, "out_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput | JackPortIsTerminal, 0);
-    right_ = jack_port_register(client_, "out_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput | JackPortIsTerminal,
-                                0);
+    right_ =
+        jack_port_register(client_, "out_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput | JackPortIsTerminal, 0);
     midiIn_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput | JackPortIsTerminal, 0);
     if (left_ == nullptr || right_ == nullptr || midiIn_ == nullptr) {
         error = "the JACK server refused to register the ports";

@@ -74,9 +74,8 @@ bool showMessageWindow(const std::string& title, const std::string& text)
         case Expose:
             if (event.xexpose.count == 0)
                 for (std::size_t i = 0; i < lines.size(); ++i)
-                    XDrawString(display, window, gc, kMargin,
-                                kMargin + font->ascent + lineHeight * static_cast<int>(i), lines[i].c_str(),
-                                static_cast<int>(lines[i].size()));
+                    XDrawString(display, window, gc, kMargin, kMargin + font->ascent + lineHeight * static_cast<int>(i),
+                                lines[i].c_str(), static_cast<int>(lines[i].size()));
             break;
         case KeyPress:
         case ButtonPress:

@@ -2,27 +2,26 @@
 
 #include <stdexcept>
 
-const char* const kUsage =
-    "usage: tarvel [--load FILE.fxb|FILE.fxp] [--connect]\n"
-    "       tarvel --help | --version\n"
-    "\n"
-    "Plays the Tarvel synthesizer on a running JACK server, with its editor in a\n"
-    "window: a stereo output (out_left, out_right) and a MIDI input (midi_in).\n"
-    "A MIDI program change chooses one of the 32 programs.\n"
-    "\n"
-    "options:\n"
-    "  --load FILE   load a bank (.fxb, all 32 programs) or a program (.fxp, into\n"
-    "                the current program) at start; the plug-in's raw bank or\n"
-    "                program chunk is accepted too\n"
-    "  --connect     connect the outputs to the system's playback ports and every\n"
-    "                MIDI source to the input, also sources that appear later\n"
-    "  --help        show this text\n"
-    "  --version     show the version\n"
-    "\n"
-    "The bank and the current program are kept between runs in\n"
-    "$XDG_CONFIG_HOME/tarvel/state.fxb (~/.config/tarvel/state.fxb), a bank file\n"
-    "that VST 2.4 hosts load too. The first run starts with the factory bank.\n"
-    "Close the window or press Ctrl-C to quit.\n";
+const char* const kUsage = "usage: tarvel [--load FILE.fxb|FILE.fxp] [--connect]\n"
+                           "       tarvel --help | --version\n"
+                           "\n"
+                           "Plays the Tarvel synthesizer on a running JACK server, with its editor in a\n"
+                           "window: a stereo output (out_left, out_right) and a MIDI input (midi_in).\n"
+                           "A MIDI program change chooses one of the 32 programs.\n"
+                           "\n"
+                           "options:\n"
+                           "  --load FILE   load a bank (.fxb, all 32 programs) or a program (.fxp, into\n"
+                           "                the current program) at start; the plug-in's raw bank or\n"
+                           "                program chunk is accepted too\n"
+                           "  --connect     connect the outputs to the system's playback ports and every\n"
+                           "                MIDI source to the input, also sources that appear later\n"
+                           "  --help        show this text\n"
+                           "  --version     show the version\n"
+                           "\n"
+                           "The bank and the current program are kept between runs in\n"
+                           "$XDG_CONFIG_HOME/tarvel/state.fxb (~/.config/tarvel/state.fxb), a bank file\n"
+                           "that VST 2.4 hosts load too. The first run starts with the factory bank.\n"
+                           "Close the window or press Ctrl-C to quit.\n";
 
 Options parseOptions(int argc, const char* const* argv)
 {

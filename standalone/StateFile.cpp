@@ -28,7 +28,7 @@ std::string folderOf(const std::string& path)
 // directory rules ask of the folders they create.
 bool makeFolders(const std::string& folder)
 {
-    struct stat info{};
+    struct stat info {};
     if (stat(folder.c_str(), &info) == 0)
         return S_ISDIR(info.st_mode);
     const std::string parent = folderOf(folder);
@@ -39,7 +39,7 @@ bool makeFolders(const std::string& folder)
 
 bool exists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info {};
     return lstat(path.c_str(), &info) == 0;
 }
 
@@ -78,7 +78,9 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes)
 
 } // namespace
 
-StateFile::StateFile(std::string path) : path_(std::move(path)) {}
+StateFile::StateFile(std::string path) : path_(std::move(path))
+{
+}
 
 StateFile::~StateFile()
 {

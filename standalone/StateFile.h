@@ -39,9 +39,9 @@ public:
     bool claimed() const { return lockFd_ >= 0; }
 
     enum class Outcome {
-        Restored, // the target has the saved bank and program
-        Missing,  // no state yet: the first run
-        Damaged,  // unreadable data, now kept aside under `keptAs`
+        Restored,  // the target has the saved bank and program
+        Missing,   // no state yet: the first run
+        Damaged,   // unreadable data, now kept aside under `keptAs`
         Unreadable // the file exists but cannot be read; left as it is, never saved over
     };
     struct LoadResult {

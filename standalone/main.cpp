@@ -37,7 +37,7 @@ void requestQuit(int)
 // limit is an error of the write (the state is kept), not a reason to die.
 void installSignalHandlers()
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = requestQuit;
     // The JACK library's and Xlib's calls under way carry on undisturbed.
     action.sa_flags = SA_RESTART;

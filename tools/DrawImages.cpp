@@ -22,7 +22,10 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double deg(double degrees) { return degrees * kPi / 180.0; }
+constexpr double deg(double degrees)
+{
+    return degrees * kPi / 180.0;
+}
 
 struct Rgb {
     double r, g, b;
@@ -59,8 +62,9 @@ bool writeRGBA(cairo_surface_t* surface, const std::string& path)
             std::uint32_t pixel;
             std::memcpy(&pixel, data + y * stride + 4 * x, 4);
             const unsigned alpha = pixel >> 24;
-            unsigned char* out = &rows[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                        static_cast<std::size_t>(x)) * 4];
+            unsigned char* out =
+                &rows[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) *
+                      4];
             for (int c = 0; c < 3; ++c) {
                 const unsigned value = (pixel >> (16 - 8 * c)) & 0xff;
                 out[c] = static_cast<unsigned char>(alpha == 0 ? 0 : (value * 255 + alpha / 2) / alpha);
@@ -222,7 +226,8 @@ cairo_surface_t* letterToggle(const char* letter)
         setColor(cr, frame ? Rgb{30, 30, 30} : Rgb{150, 150, 150});
         cairo_stroke(cr);
         setColor(cr, frame ? Rgb{255, 255, 255} : Rgb{140, 140, 140});
-        cairo_move_to(cr, 10 - extents.x_bearing - extents.width / 2, top + 10 - extents.y_bearing - extents.height / 2);
+        cairo_move_to(cr, 10 - extents.x_bearing - extents.width / 2,
+                      top + 10 - extents.y_bearing - extents.height / 2);
         cairo_show_text(cr, letter);
     }
     cairo_destroy(cr);

@@ -9,8 +9,8 @@ namespace EditorLayout {
 enum CaptionStyle { kPlain, kModulation };
 
 struct Knob {
-    const char* name;  // the parameter's full name
-    int x, y;          // top-left corner of the 30 x 30 knob
+    const char* name; // the parameter's full name
+    int x, y;         // top-left corner of the 30 x 30 knob
     const char* caption;
     CaptionStyle style;
 };
@@ -84,12 +84,9 @@ struct Small {
 };
 
 constexpr Small kSmall[] = {
-    {"DelaySync", 563, 425, 21, 20, "sync", false},
-    {"LFO2Reset", 219, 124, 21, 20, "reset", true},
-    {"LFO2Sync", 219, 100, 21, 20, "sync", true},
-    {"LFO1Reset", 219, 54, 21, 20, "reset", true},
-    {"LFO1Sync", 219, 30, 21, 20, "sync", true},
-    {"buttonInit", 375, 150, 30, 30, "init", false},
+    {"DelaySync", 563, 425, 21, 20, "sync", false},  {"LFO2Reset", 219, 124, 21, 20, "reset", true},
+    {"LFO2Sync", 219, 100, 21, 20, "sync", true},    {"LFO1Reset", 219, 54, 21, 20, "reset", true},
+    {"LFO1Sync", 219, 30, 21, 20, "sync", true},     {"buttonInit", 375, 150, 30, 30, "init", false},
     {"buttonDice", 335, 150, 30, 30, "dice", false},
 };
 
@@ -100,8 +97,8 @@ struct Title {
 };
 
 constexpr Title kTitles[] = {
-    {"LFO", 42, 88},      {"MOD ENV", 42, 236}, {"OSC", 502, 86},    {"AMP", 502, 200}, {"FLT", 502, 270},
-    {"DIGI", 42, 406},    {"PHASER", 152, 406}, {"CHORUS", 342, 406}, {"DELAY", 502, 406},
+    {"LFO", 42, 88},   {"MOD ENV", 42, 236}, {"OSC", 502, 86},     {"AMP", 502, 200},   {"FLT", 502, 270},
+    {"DIGI", 42, 406}, {"PHASER", 152, 406}, {"CHORUS", 342, 406}, {"DELAY", 502, 406},
 };
 
 // The lighter plates behind the sections, each holding one title; the

@@ -12,8 +12,16 @@ public:
     virtual ~AEffEditor() = default;
 
     virtual AudioEffect* getEffect() { return effect; }
-    virtual bool getRect(ERect** rect) { *rect = nullptr; return false; }
-    virtual bool open(void* ptr) { systemWindow = ptr; return false; }
+    virtual bool getRect(ERect** rect)
+    {
+        *rect = nullptr;
+        return false;
+    }
+    virtual bool open(void* ptr)
+    {
+        systemWindow = ptr;
+        return false;
+    }
     virtual void close() { systemWindow = nullptr; }
     virtual bool isOpen() { return systemWindow != nullptr; }
     virtual void idle() {}

@@ -12,13 +12,25 @@ class AEffGUIEditor : public AEffEditor {
 public:
     explicit AEffGUIEditor(AudioEffect* effect_) : AEffEditor(effect_) { rect = ERect{0, 0, 0, 0}; }
 
-    bool getRect(ERect** r) override { *r = &rect; return true; }
+    bool getRect(ERect** r) override
+    {
+        *r = &rect;
+        return true;
+    }
     bool open(void* ptr) override { return AEffEditor::open(ptr); }
     void close() override { AEffEditor::close(); }
 
     // Informs the host that a gesture on parameter `index` starts or ends.
-    virtual void beginEdit(VstInt32 index) { if (effect) effect->beginEdit(index); }
-    virtual void endEdit(VstInt32 index) { if (effect) effect->endEdit(index); }
+    virtual void beginEdit(VstInt32 index)
+    {
+        if (effect)
+            effect->beginEdit(index);
+    }
+    virtual void endEdit(VstInt32 index)
+    {
+        if (effect)
+            effect->endEdit(index);
+    }
 
     CFrame* getFrame() const { return frame; }
 

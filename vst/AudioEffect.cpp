@@ -4,8 +4,7 @@
 
 namespace {
 
-VstIntPtr VST_CALLBACK dispatchThunk(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                     float opt)
+VstIntPtr VST_CALLBACK dispatchThunk(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     auto* plugin = static_cast<AudioEffect*>(e->object);
     if (opcode == effClose) {

@@ -17,12 +17,11 @@ using VstIntPtr = intptr_t;
 
 struct AEffect;
 
-using audioMasterCallback = VstIntPtr(VST_CALLBACK*)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                     VstIntPtr value, void* ptr, float opt);
+using audioMasterCallback = VstIntPtr(VST_CALLBACK*)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                                     void* ptr, float opt);
 using AEffectDispatcherProc = VstIntPtr(VST_CALLBACK*)(AEffect* effect, VstInt32 opcode, VstInt32 index,
                                                        VstIntPtr value, void* ptr, float opt);
-using AEffectProcessProc = void(VST_CALLBACK*)(AEffect* effect, float** inputs, float** outputs,
-                                               VstInt32 sampleFrames);
+using AEffectProcessProc = void(VST_CALLBACK*)(AEffect* effect, float** inputs, float** outputs, VstInt32 sampleFrames);
 using AEffectProcessDoubleProc = void(VST_CALLBACK*)(AEffect* effect, double** inputs, double** outputs,
                                                      VstInt32 sampleFrames);
 using AEffectSetParameterProc = void(VST_CALLBACK*)(AEffect* effect, VstInt32 index, float parameter);

@@ -34,9 +34,8 @@ void runIdle(benchmark::State& state, void* parentWindow)
     for (auto _ : state)
         editor->idle();
     // Seconds per pass times 60: the fraction of one core at 60 Hz.
-    state.counters["core_share_at_60Hz"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) / 60.0,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["core_share_at_60Hz"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) / 60.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     editor->close();
 }
 

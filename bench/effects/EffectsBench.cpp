@@ -25,6 +25,7 @@ public:
             output[i] = static_cast<float>(seed_ >> 8) / 8388608.0f - 1.0f;
         }
     }
+
 private:
     unsigned seed_ = 1;
 };

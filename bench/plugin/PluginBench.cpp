@@ -126,10 +126,10 @@ public:
     // Plays the song's events that fall in [from, to) and renders those frames.
     void play(const Song& s, int64_t from, int64_t to)
     {
-        std::size_t next = static_cast<std::size_t>(
-            std::lower_bound(s.events.begin(), s.events.end(), from,
-                             [](const TimedEvent& e, int64_t f) { return e.frame < f; }) -
-            s.events.begin());
+        std::size_t next =
+            static_cast<std::size_t>(std::lower_bound(s.events.begin(), s.events.end(), from,
+                                                      [](const TimedEvent& e, int64_t f) { return e.frame < f; }) -
+                                     s.events.begin());
         for (int64_t pos = from; pos < to; pos += kBlock) {
             const int n = static_cast<int>(std::min<int64_t>(kBlock, to - pos));
             std::vector<std::vector<uint8_t>> due;
@@ -268,9 +268,11 @@ enum ScenarioIndex { kLightSong, kHeavySong, kSilent, kSilentHeavyEffects, kStea
 const std::vector<double>& fastest()
 {
     static const std::vector<double> best = [] {
-        const Scenario scenarios[kScenarios] = {wholeSong("light", &kLight), wholeSong("heavy", &heavy()),
+        const Scenario scenarios[kScenarios] = {wholeSong("light", &kLight),
+                                                wholeSong("heavy", &heavy()),
                                                 silentAfter("silent", &kLight),
-                                                silentAfter("silentHeavyEffects", &heavy()), steadyNote(),
+                                                silentAfter("silentHeavyEffects", &heavy()),
+                                                steadyNote(),
                                                 releaseTail()};
         std::vector<double> times(kScenarios, std::numeric_limits<double>::infinity());
         for (int run = 0; run < kRuns; ++run) {
@@ -303,19 +305,41 @@ void report(benchmark::State& state, ScenarioIndex index)
     }
 }
 
-void Light(benchmark::State& state) { report(state, kLightSong); }
-void Heavy(benchmark::State& state) { report(state, kHeavySong); }
-void Silent(benchmark::State& state) { report(state, kSilent); }
-void SilentHeavyEffects(benchmark::State& state) { report(state, kSilentHeavyEffects); }
-void SteadyNote(benchmark::State& state) { report(state, kSteadyNote); }
-void ReleaseTail(benchmark::State& state) { report(state, kReleaseTail); }
+void Light(benchmark::State& state)
+{
+    report(state, kLightSong);
+}
+void Heavy(benchmark::State& state)
+{
+    report(state, kHeavySong);
+}
+void Silent(benchmark::State& state)
+{
+    report(state, kSilent);
+}
+void SilentHeavyEffects(benchmark::State& state)
+{
+    report(state, kSilentHeavyEffects);
+}
+void SteadyNote(benchmark::State& state)
+{
+    report(state, kSteadyNote);
+}
+void ReleaseTail(benchmark::State& state)
+{
+    report(state, kReleaseTail);
+}
 
 } // namespace
 
 BENCHMARK(Light)->Name("Song/light")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Heavy)->Name("Song/heavy")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Silent)->Name("Song/silent")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(SilentHeavyEffects)->Name("Song/silentHeavyEffects")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SilentHeavyEffects)
+    ->Name("Song/silentHeavyEffects")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(SteadyNote)->Name("Denormal/steadyNote")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReleaseTail)->Name("Denormal/releaseTail")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -59,9 +59,18 @@ void saturator(benchmark::State& state, const std::vector<float>& drives)
     perSample(state);
 }
 
-void BM_SaturatorDriveZero(benchmark::State& state) { saturator(state, {0.0f}); }
-void BM_SaturatorDriven(benchmark::State& state) { saturator(state, {0.5f}); }
-void BM_SaturatorDriveSwitching(benchmark::State& state) { saturator(state, {0.5f, 0.0f, 0.0f, 0.0f}); }
+void BM_SaturatorDriveZero(benchmark::State& state)
+{
+    saturator(state, {0.0f});
+}
+void BM_SaturatorDriven(benchmark::State& state)
+{
+    saturator(state, {0.5f});
+}
+void BM_SaturatorDriveSwitching(benchmark::State& state)
+{
+    saturator(state, {0.5f, 0.0f, 0.0f, 0.0f});
+}
 
 void BM_SummerSixVoices(benchmark::State& state)
 {
@@ -104,9 +113,18 @@ void shaper(benchmark::State& state, InstructionSet level)
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_ShaperSse2(benchmark::State& state) { shaper(state, InstructionSet::Sse2); }
-void BM_ShaperAvx2(benchmark::State& state) { shaper(state, InstructionSet::Avx2); }
-void BM_ShaperAvx512(benchmark::State& state) { shaper(state, InstructionSet::Avx512); }
+void BM_ShaperSse2(benchmark::State& state)
+{
+    shaper(state, InstructionSet::Sse2);
+}
+void BM_ShaperAvx2(benchmark::State& state)
+{
+    shaper(state, InstructionSet::Avx2);
+}
+void BM_ShaperAvx512(benchmark::State& state)
+{
+    shaper(state, InstructionSet::Avx512);
+}
 
 } // namespace
 

@@ -45,15 +45,20 @@ void renderOscillator(benchmark::State& state, float position)
         benchmark::DoNotOptimize(osc.output);
         benchmark::ClobberMemory();
     }
-    state.counters["per_sample"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kSubBlock,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * kSubBlock,
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_OscillatorPositionZero(benchmark::State& state) { renderOscillator(state, 0.0f); }
+void BM_OscillatorPositionZero(benchmark::State& state)
+{
+    renderOscillator(state, 0.0f);
+}
 BENCHMARK(BM_OscillatorPositionZero);
 
-void BM_OscillatorPositionAboveZero(benchmark::State& state) { renderOscillator(state, 0.3f); }
+void BM_OscillatorPositionAboveZero(benchmark::State& state)
+{
+    renderOscillator(state, 0.3f);
+}
 BENCHMARK(BM_OscillatorPositionAboveZero);
 
 } // namespace

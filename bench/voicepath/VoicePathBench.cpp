@@ -28,13 +28,16 @@ constexpr int kSampleRate = 44100;
 class Tape : public Module {
 public:
     Tape(Effect* effect, const char* moduleName, std::vector<float> samples)
-        : Module(effect, moduleName), samples_(std::move(samples)) {}
+        : Module(effect, moduleName), samples_(std::move(samples))
+    {
+    }
     void process(int, int count) override
     {
         std::memcpy(output, samples_.data() + position_, sizeof(float) * static_cast<std::size_t>(count));
         position_ = (position_ + count) % kTableLength;
     }
     float at(long n) const { return samples_[static_cast<std::size_t>(n % kTableLength)]; }
+
 private:
     std::vector<float> samples_;
     int position_ = 0;
@@ -52,24 +55,35 @@ std::vector<float> wave(double cycles, double amplitude, double offset, double h
 }
 
 const char* const kRoutes[10] = {"L1Cutoff", "L1Balance", "L2Pitch", "L2Position", "MCutoff",
-                                 "MLFOAmp", "MBalance", "MPitch", "MPosition", "MRingMod"};
+                                 "MLFOAmp",  "MBalance",  "MPitch",  "MPosition",  "MRingMod"};
 const float kDepths[10] = {0.5f, 0.3f, 0.2f, 0.4f, 0.6f, 0.1f, 0.25f, 0.15f, 0.35f, 0.45f};
 
 // A voice's signal path with tapes in place of the envelopes, LFOs and
 // oscillators, and the settings every benchmark uses.
 struct Voice {
     Voice()
-        : ampEnv(&effect, "AmpEnv", wave(1, 0.4, 0.5, 0)), modEnv(&effect, "ModEnv", wave(2, 0.5, 0.5, 0)),
-          lfo1(&effect, "LFO1", wave(3, 1.0, 0.0, 0)), lfo2(&effect, "LFO2", wave(5, 1.0, 0.0, 0)),
-          mod(&effect, "Mod"), osc1(&effect, "Osc1", wave(41, 0.7, 0.0, 0.3)),
-          osc2(&effect, "Osc2", wave(61, 0.6, 0.1, 0.2)), mixer(&effect, "Mixer", &osc1, &osc2),
-          saturator(&effect, "Saturator", &mixer), filter(&effect, "Filter", &saturator),
+        : ampEnv(&effect, "AmpEnv", wave(1, 0.4, 0.5, 0)),
+          modEnv(&effect, "ModEnv", wave(2, 0.5, 0.5, 0)),
+          lfo1(&effect, "LFO1", wave(3, 1.0, 0.0, 0)),
+          lfo2(&effect, "LFO2", wave(5, 1.0, 0.0, 0)),
+          mod(&effect, "Mod"),
+          osc1(&effect, "Osc1", wave(41, 0.7, 0.0, 0.3)),
+          osc2(&effect, "Osc2", wave(61, 0.6, 0.1, 0.2)),
+          mixer(&effect, "Mixer", &osc1, &osc2),
+          saturator(&effect, "Saturator", &mixer),
+          filter(&effect, "Filter", &saturator),
           amplifier(&effect, "Amplifier", &filter, &ampEnv)
     {
-        float* destinations[10][2] = {{filter.cutoffInput, nullptr}, {mixer.balanceInput, nullptr},
-                                      {pitch1, pitch2}, {position1, position2}, {filter.cutoffInput, nullptr},
-                                      {lfoAmp1, lfoAmp2}, {mixer.balanceInput, nullptr}, {pitch1, pitch2},
-                                      {position1, position2}, {mixer.ringModInput, nullptr}};
+        float* destinations[10][2] = {{filter.cutoffInput, nullptr},
+                                      {mixer.balanceInput, nullptr},
+                                      {pitch1, pitch2},
+                                      {position1, position2},
+                                      {filter.cutoffInput, nullptr},
+                                      {lfoAmp1, lfoAmp2},
+                                      {mixer.balanceInput, nullptr},
+                                      {pitch1, pitch2},
+                                      {position1, position2},
+                                      {mixer.ringModInput, nullptr}};
         Module* sources[10] = {&lfo1, &lfo1, &lfo2, &lfo2, &modEnv, &modEnv, &modEnv, &modEnv, &modEnv, &modEnv};
         const float scales[10] = {1, 1, 1, 1, 2, 1, 1, 2, 1, 1};
         for (int r = 0; r < 10; ++r)
@@ -132,7 +146,8 @@ struct PlainPath {
     {
         const float* depth[10];
         for (int r = 0; r < 10; ++r)
-            depth[r] = &voice.effect.parameter(voice.effect.findParameter((std::string("Mod") + kRoutes[r]).c_str())).value;
+            depth[r] =
+                &voice.effect.parameter(voice.effect.findParameter((std::string("Mod") + kRoutes[r]).c_str())).value;
         auto amount = [&](int r, float scale) { return *depth[r] * *depth[r] * scale; };
         auto value = [&](const char* name) { return voice.effect.parameter(voice.effect.findParameter(name)).value; };
         const long mid = n + count / 2;
@@ -158,7 +173,8 @@ struct PlainPath {
             upPosition = (upPosition + 1) % 8;
             float s = 0.0f;
             for (int i = 0; i < 4; ++i) {
-                const float w = static_cast<float>(std::tanh(static_cast<double>(g * (4.0f * fir(upHistory, upPosition, i)))));
+                const float w =
+                    static_cast<float>(std::tanh(static_cast<double>(g * (4.0f * fir(upHistory, upPosition, i)))));
                 downHistory[downPosition] = w;
                 downPosition = (downPosition + 1) % 8;
                 s += fir(downHistory, downPosition, i);

@@ -66,7 +66,8 @@ int downSse2(const float* c, const float (*q)[kPlaneLength], int from, int n, fl
 #pragma GCC unroll 4
             for (int j = 0; j < kPhases; ++j) {
                 const DownTerm term = kDownTerms.term[j * kTermCount + k];
-                s[j] = _mm_add_ps(s[j], _mm_mul_ps(_mm_set1_ps(c[j + kPhases * k]), _mm_loadu_ps(&q[term.plane][i + term.offset])));
+                s[j] = _mm_add_ps(
+                    s[j], _mm_mul_ps(_mm_set1_ps(c[j + kPhases * k]), _mm_loadu_ps(&q[term.plane][i + term.offset])));
             }
         }
         __m128 total = _mm_setzero_ps();

@@ -43,8 +43,8 @@ void saturateSubBlock(const float* coefficients, float* upHistory, float* downHi
 // TableReader: its plain loops (TableReaderLoops.h) in AVX2 and BMI2
 // encodings.
 uint32_t readTable(const float* table, TableReading r, uint32_t phase, uint32_t increment, int count, float* out);
-uint32_t readTableDifference(const float* table, TableReading r, uint32_t phase, uint32_t increment,
-                             uint32_t offset, int count, float* out);
+uint32_t readTableDifference(const float* table, TableReading r, uint32_t phase, uint32_t increment, uint32_t offset,
+                             int count, float* out);
 
 // Redux: x = step floor(scale x + 0.5) over the leading whole vectors of
 // x[0..count) with SSE4.1; returns how many it did.

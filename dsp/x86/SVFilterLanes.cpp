@@ -25,7 +25,8 @@ template <int Selected>
 {
     Lanes low = lanesAt(s.low), band = lanesAt(s.band);
     svFilterLoop<Selected>(
-        lanesAt(s.f), lanesAt(s.m), low, band, count, [&s](int j, Lanes& x) { x = __builtin_convertvector(*reinterpret_cast<const FloatLanes*>(s.in[j]), Lanes); },
+        lanesAt(s.f), lanesAt(s.m), low, band, count,
+        [&s](int j, Lanes& x) { x = __builtin_convertvector(*reinterpret_cast<const FloatLanes*>(s.in[j]), Lanes); },
         [&s](int j, const Lanes& y1, const Lanes& y2) {
             const Lanes sum = __builtin_convertvector(__builtin_convertvector(y1, FloatLanes), Lanes) + y2;
             *reinterpret_cast<FloatLanes*>(s.out[j]) = __builtin_convertvector(sum * 0.5, FloatLanes);
@@ -72,10 +73,18 @@ void runAt(SVFilterLanes& s, int count, InstructionSet level)
 void SVFilterLanes::run(int mode, int count, InstructionSet level)
 {
     switch (mode) {
-    case SVFilter::LowPass: runAt<SVFilter::LowPass>(*this, count, level); break;
-    case SVFilter::HighPass: runAt<SVFilter::HighPass>(*this, count, level); break;
-    case SVFilter::BandPass: runAt<SVFilter::BandPass>(*this, count, level); break;
-    default: runAt<SVFilter::BandReject>(*this, count, level); break;
+    case SVFilter::LowPass:
+        runAt<SVFilter::LowPass>(*this, count, level);
+        break;
+    case SVFilter::HighPass:
+        runAt<SVFilter::HighPass>(*this, count, level);
+        break;
+    case SVFilter::BandPass:
+        runAt<SVFilter::BandPass>(*this, count, level);
+        break;
+    default:
+        runAt<SVFilter::BandReject>(*this, count, level);
+        break;
     }
 }
 

@@ -50,7 +50,7 @@ __attribute__((target("avx2"), always_inline)) inline __m256 middle(__m256 prev,
 // for the eight samples t of cur, with the line holding the eight before.
 template <int... K>
 __attribute__((target("avx2"), always_inline)) inline void upTerms(__m256 prev, __m256 cur, __m256* terms,
-                                            std::integer_sequence<int, K...>)
+                                                                   std::integer_sequence<int, K...>)
 {
     const __m256 mid = middle(prev, cur);
     ((terms[K] = window<8 + kUpOffset[K]>(prev, mid, cur)), ...);
@@ -162,9 +162,8 @@ __attribute__((target("avx2"))) void runAvx2(const float* c, float* upHistory, f
 // The same instructions with twice the registers, where the processor has
 // them: the block's sixteen vectors of samples and the shaper's constants
 // then no longer spill.
-__attribute__((target("avx2,avx512f,avx512vl"))) void runAvx512(const float* c, float* upHistory,
-                                                                 float* downHistory, const float* in, float gain,
-                                                                 float* out)
+__attribute__((target("avx2,avx512f,avx512vl"))) void runAvx512(const float* c, float* upHistory, float* downHistory,
+                                                                const float* in, float gain, float* out)
 {
     run(c, upHistory, downHistory, in, gain, out);
 }

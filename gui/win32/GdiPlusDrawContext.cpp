@@ -1,8 +1,8 @@
 // Platform layer (Win32): drawing with GDI+, PNG decoding through GDI+ (the
 // system's codecs), offscreen images and their PNG files.
 
-#include "gui/win32/GdiPlusImage.h"
 #include "gui/TextPlacement.h"
+#include "gui/win32/GdiPlusImage.h"
 
 #include "gui/CBitmap.h"
 #include "gui/CFontDesc.h"
@@ -52,7 +52,9 @@ GdiPlusSession::~GdiPlusSession()
 }
 
 PixelBuffer::PixelBuffer(int width, int height)
-    : width_(width), height_(height), owned_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u),
+    : width_(width),
+      height_(height),
+      owned_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u),
       pixels_(owned_.data())
 {
     if (session_.ok())
@@ -153,12 +155,12 @@ void GdiPlusDrawContext::drawBitmap(const CBitmap& bitmap, const CRect& dest, co
                             Gdiplus::UnitPixel);
         return;
     }
-    Gdiplus::ColorMatrix matrix = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, alpha, 0},
-                                    {0, 0, 0, 0, 1}}};
+    Gdiplus::ColorMatrix matrix = {
+        {{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, alpha, 0}, {0, 0, 0, 0, 1}}};
     Gdiplus::ImageAttributes attributes;
     attributes.SetColorMatrix(&matrix);
-    graphics_.DrawImage(pixels, target, source.left, source.top, source.width(), source.height(),
-                        Gdiplus::UnitPixel, &attributes);
+    graphics_.DrawImage(pixels, target, source.left, source.top, source.width(), source.height(), Gdiplus::UnitPixel,
+                        &attributes);
 }
 
 void GdiPlusDrawContext::drawString(const char* text, const CRect& rect, const CFontDesc& font, const CColor& color,
@@ -204,8 +206,8 @@ void GdiPlusDrawContext::drawString(const char* text, const CRect& rect, const C
     Gdiplus::SolidBrush brush(toColor(color));
     // GDI+ places a string by the top of its line; the baseline lies one
     // ascent below.
-    graphics_.DrawString(wide.c_str(), -1, &gdiFont, Gdiplus::PointF(0, static_cast<Gdiplus::REAL>(-ascent)),
-                         &format, &brush);
+    graphics_.DrawString(wide.c_str(), -1, &gdiFont, Gdiplus::PointF(0, static_cast<Gdiplus::REAL>(-ascent)), &format,
+                         &brush);
     graphics_.Restore(saved);
 }
 
@@ -276,8 +278,8 @@ public:
         if (x < 0 || y < 0 || x >= width() || y >= height())
             return kTransparentCColor;
         context_->flush();
-        std::uint32_t argb =
-            buffer_.pixels()[static_cast<std::size_t>(y) * static_cast<std::size_t>(width()) + static_cast<std::size_t>(x)];
+        std::uint32_t argb = buffer_.pixels()[static_cast<std::size_t>(y) * static_cast<std::size_t>(width()) +
+                                              static_cast<std::size_t>(x)];
         unsigned a = argb >> 24;
         if (a == 0)
             return kTransparentCColor;

@@ -135,11 +135,21 @@ public:
             case Event::Down:
                 listener_->platformMouseDown(e.where, e.buttons, static_cast<std::uint32_t>(e.time));
                 break;
-            case Event::Up: listener_->platformMouseUp(e.where, e.buttons); break;
-            case Event::Moved: listener_->platformMouseMoved(e.where, e.buttons); break;
-            case Event::Exited: listener_->platformMouseExited(); break;
-            case Event::Wheel: listener_->platformMouseWheel(e.where, e.distance, e.buttons); break;
-            case Event::Invalid: listener_->platformInvalid(e.area); break;
+            case Event::Up:
+                listener_->platformMouseUp(e.where, e.buttons);
+                break;
+            case Event::Moved:
+                listener_->platformMouseMoved(e.where, e.buttons);
+                break;
+            case Event::Exited:
+                listener_->platformMouseExited();
+                break;
+            case Event::Wheel:
+                listener_->platformMouseWheel(e.where, e.distance, e.buttons);
+                break;
+            case Event::Invalid:
+                listener_->platformInvalid(e.area);
+                break;
             }
         }
     }
@@ -235,14 +245,26 @@ private:
     {
         switch (message) {
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: pressed(window, lParam, wParam, kLButton); return 0;
+        case WM_LBUTTONDBLCLK:
+            pressed(window, lParam, wParam, kLButton);
+            return 0;
         case WM_MBUTTONDOWN:
-        case WM_MBUTTONDBLCLK: pressed(window, lParam, wParam, kMButton); return 0;
+        case WM_MBUTTONDBLCLK:
+            pressed(window, lParam, wParam, kMButton);
+            return 0;
         case WM_RBUTTONDOWN:
-        case WM_RBUTTONDBLCLK: pressed(window, lParam, wParam, kRButton); return 0;
-        case WM_LBUTTONUP: released(lParam, wParam, kLButton); return 0;
-        case WM_MBUTTONUP: released(lParam, wParam, kMButton); return 0;
-        case WM_RBUTTONUP: released(lParam, wParam, kRButton); return 0;
+        case WM_RBUTTONDBLCLK:
+            pressed(window, lParam, wParam, kRButton);
+            return 0;
+        case WM_LBUTTONUP:
+            released(lParam, wParam, kLButton);
+            return 0;
+        case WM_MBUTTONUP:
+            released(lParam, wParam, kMButton);
+            return 0;
+        case WM_RBUTTONUP:
+            released(lParam, wParam, kRButton);
+            return 0;
         case WM_MOUSEMOVE: {
             if (!tracking_) {
                 // Ask for WM_MOUSELEAVE: the pointer entered.

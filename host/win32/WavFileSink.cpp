@@ -159,7 +159,8 @@ void AudioFileSink::close()
         return;
     sf_private_tag* state = file_;
     file_ = nullptr;
-    const std::uint64_t dataBytes = state->frames * static_cast<std::uint64_t>(kChannels * bytesPerSample(state->format));
+    const std::uint64_t dataBytes =
+        state->frames * static_cast<std::uint64_t>(kChannels * bytesPerSample(state->format));
     bool tooLong = dataBytes > 0xFFFFFFFFull - 64;
     std::vector<unsigned char> h = header(*state, state->frames);
     if (!failed_ && !tooLong &&

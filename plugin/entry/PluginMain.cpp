@@ -23,5 +23,5 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     }
 }
 
-extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"))) AEffect* vstLegacyMain(
-    audioMasterCallback host) __asm__("main");
+extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"))) AEffect*
+vstLegacyMain(audioMasterCallback host) __asm__("main");

@@ -28,9 +28,9 @@ TEST(Allocation, BusyRenderingAllocatesNothing)
     TestHost host;
     ASSERT_NE(host.start(), nullptr) << host.error;
     // A rich patch: every module busy, effects wet, bends playing.
-    const std::pair<int, float> patch[] = {{18, 0.3f}, {22, 0.6f}, {25, 0.5f}, {26, 0.5f}, {31, 0.7f}, {33, 0.3f},
-                                           {35, 0.5f}, {41, 0.5f}, {42, 0.4f}, {47, 1.0f}, {51, 1.0f}, {55, 0.5f},
-                                           {53, 1.0f}, {10, 1.0f}};
+    const std::pair<int, float> patch[] = {{18, 0.3f}, {22, 0.6f}, {25, 0.5f}, {26, 0.5f}, {31, 0.7f},
+                                           {33, 0.3f}, {35, 0.5f}, {41, 0.5f}, {42, 0.4f}, {47, 1.0f},
+                                           {51, 1.0f}, {55, 0.5f}, {53, 1.0f}, {10, 1.0f}};
     for (auto [index, value] : patch)
         host.setParameter(index, value);
     // A bend on the cutoff from a chunk, so playback walks its points.

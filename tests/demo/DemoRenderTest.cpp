@@ -46,7 +46,10 @@ Rendering renderDemo(const std::string& extra)
     return r;
 }
 
-double dbfs(double x) { return 20.0 * std::log10(std::max(x, 1e-12)); }
+double dbfs(double x)
+{
+    return 20.0 * std::log10(std::max(x, 1e-12));
+}
 
 double rms(const std::vector<float>& x, std::size_t from, std::size_t to)
 {

@@ -59,7 +59,10 @@ inline std::vector<uint8_t> readFile(const std::string& path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-inline TarvelHost::FxBank load() { return TarvelHost::parseFx(readFile(FACTORY_BANK_PATH)).bank; }
+inline TarvelHost::FxBank load()
+{
+    return TarvelHost::parseFx(readFile(FACTORY_BANK_PATH)).bank;
+}
 
 struct Entry {
     std::string name;
@@ -107,8 +110,8 @@ inline std::vector<Program> parseBank(const std::vector<uint8_t>& chunk)
 {
     std::vector<Program> programs;
     std::size_t at = 12;
-    const uint32_t count = (uint32_t(chunk.at(8)) << 24) | (uint32_t(chunk.at(9)) << 16) |
-                           (uint32_t(chunk.at(10)) << 8) | chunk.at(11);
+    const uint32_t count =
+        (uint32_t(chunk.at(8)) << 24) | (uint32_t(chunk.at(9)) << 16) | (uint32_t(chunk.at(10)) << 8) | chunk.at(11);
     for (uint32_t p = 0; p < count; ++p)
         programs.push_back(parseProgram(chunk, at));
     return programs;

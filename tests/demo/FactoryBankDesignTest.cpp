@@ -34,10 +34,7 @@ struct Patch {
         const float balance = (*this)["MixerBalance"];
         return balanceMoves() || ringModulates() || (oscillator == 1 ? balance < 1.0f : balance > 0.0f);
     }
-    bool positionAudible() const
-    {
-        return (hears(1) && has("Osc1Position")) || (hears(2) && has("Osc2Position"));
-    }
+    bool positionAudible() const { return (hears(1) && has("Osc1Position")) || (hears(2) && has("Osc2Position")); }
     // Whether an LFO reaches the sound through any route.
     bool routes(int lfo) const
     {
@@ -71,11 +68,17 @@ std::vector<Patch> patches(const std::vector<uint8_t>& chunk)
 }
 
 // A choice parameter's index, as the modules pick it.
-int choice(float v, int choices) { return int(std::floor(float(choices - 1) * std::clamp(v, 0.0f, 1.0f) + 0.5f)); }
-bool on(float v) { return v >= 0.5f; }
+int choice(float v, int choices)
+{
+    return int(std::floor(float(choices - 1) * std::clamp(v, 0.0f, 1.0f) + 0.5f));
+}
+bool on(float v)
+{
+    return v >= 0.5f;
+}
 
-const std::map<std::string, int> kChoices = {{"Osc1Wave", 9},  {"Osc2Wave", 9},  {"LFO1Wave", 9},  {"LFO2Wave", 9},
-                                             {"FilterMode", 4}, {"LFO1Sync", 2},  {"LFO2Sync", 2},  {"LFO1Reset", 2},
+const std::map<std::string, int> kChoices = {{"Osc1Wave", 9},   {"Osc2Wave", 9}, {"LFO1Wave", 9}, {"LFO2Wave", 9},
+                                             {"FilterMode", 4}, {"LFO1Sync", 2}, {"LFO2Sync", 2}, {"LFO1Reset", 2},
                                              {"LFO2Reset", 2},  {"DelaySync", 2}};
 
 // The settings as heard: those of a module that cannot be heard in this
@@ -84,8 +87,9 @@ const std::map<std::string, int> kChoices = {{"Osc1Wave", 9},  {"Osc2Wave", 9}, 
 std::map<std::string, float> heard(const Patch& p, const Patch& defaults)
 {
     const std::vector<std::pair<std::string, bool>> silentModules = {
-        {"Phaser", !p.has("PhaserWet")}, {"Chorus", !p.has("ChorusWet")}, {"Delay", !p.has("DelayWet")},
-        {"LFO1", !p.routes(1)},          {"LFO2", !p.routes(2)},          {"ModEnv", !p.modEnvelopeRoutes()},
+        {"Phaser", !p.has("PhaserWet")}, {"Chorus", !p.has("ChorusWet")},
+        {"Delay", !p.has("DelayWet")},   {"LFO1", !p.routes(1)},
+        {"LFO2", !p.routes(2)},          {"ModEnv", !p.modEnvelopeRoutes()},
         {"Osc1", !p.hears(1)},           {"Osc2", !p.hears(2)}};
     std::map<std::string, float> out = p.value;
     for (auto& [parameter, value] : out)
@@ -126,7 +130,8 @@ double distance(const Patch& a, const Patch& b, const Patch& defaults)
         bent.insert(parameter);
     for (const std::string& parameter : bent) {
         const auto i = a.bend.find(parameter), j = b.bend.find(parameter);
-        d += i == a.bend.end() || j == b.bend.end() ? 1.0 : std::min(1.0, std::fabs(mean(i->second) - mean(j->second)) / 0.1);
+        d += i == a.bend.end() || j == b.bend.end() ? 1.0
+                                                    : std::min(1.0, std::fabs(mean(i->second) - mean(j->second)) / 0.1);
     }
     return d;
 }
@@ -162,9 +167,17 @@ TEST(FactoryBankDesign, ShowsEveryPartOfTheInstrumentWhereItCanBeHeard)
     const char* const modes[] = {"LP", "HP", "BP", "BR"};
 
     // Everything the bank should show; each program crosses off what it uses.
-    std::set<std::string> missing = {"static ring modulation", "both oscillators blended", "saturation",
-                                     "bit crushing", "rate reduction", "phaser", "chorus", "chorus feedback",
-                                     "free echo", "synced echo", "LFO reset"};
+    std::set<std::string> missing = {"static ring modulation",
+                                     "both oscillators blended",
+                                     "saturation",
+                                     "bit crushing",
+                                     "rate reduction",
+                                     "phaser",
+                                     "chorus",
+                                     "chorus feedback",
+                                     "free echo",
+                                     "synced echo",
+                                     "LFO reset"};
     for (const char* w : waves)
         missing.insert(std::string("wave ") + w);
     for (const char* m : modes)
@@ -177,8 +190,8 @@ TEST(FactoryBankDesign, ShowsEveryPartOfTheInstrumentWhereItCanBeHeard)
     }
     // Every route but ModMLFOAmp, whose destination (the LFOs' amplitude
     // input) is not read: no depth of it changes the sound.
-    for (const char* route : {"ModL1Cutoff", "ModL1Balance", "ModL2Pitch", "ModL2Position", "ModMCutoff",
-                              "ModMBalance", "ModMPitch", "ModMPosition", "ModMRingMod"})
+    for (const char* route : {"ModL1Cutoff", "ModL1Balance", "ModL2Pitch", "ModL2Position", "ModMCutoff", "ModMBalance",
+                              "ModMPitch", "ModMPosition", "ModMRingMod"})
         missing.insert(route);
 
     int bentPrograms = 0;
@@ -217,8 +230,8 @@ TEST(FactoryBankDesign, ShowsEveryPartOfTheInstrumentWhereItCanBeHeard)
             if (on(p[name + "Reset"]))
                 missing.erase("LFO reset");
         }
-        for (const char* route : {"ModL1Cutoff", "ModL1Balance", "ModL2Pitch", "ModMCutoff", "ModMBalance",
-                                  "ModMPitch", "ModMRingMod"})
+        for (const char* route :
+             {"ModL1Cutoff", "ModL1Balance", "ModL2Pitch", "ModMCutoff", "ModMBalance", "ModMPitch", "ModMRingMod"})
             if (p.has(route))
                 missing.erase(route);
         for (const char* route : {"ModL2Position", "ModMPosition"})

@@ -23,7 +23,7 @@
 namespace {
 
 constexpr float kSilence = 3.1622776e-5f; // -90 dBFS
-constexpr double kTruePeakCeiling = -1.0;  // dBTP
+constexpr double kTruePeakCeiling = -1.0; // dBTP
 
 struct Measured {
     std::string name;

@@ -1,8 +1,8 @@
 // Opening and closing the window: the rectangle the host sees, the controls
 // built from the layout table and what they start from.
 
-#include "EditorFixture.h"
 #include "EditorLayout.h"
+#include "EditorFixture.h"
 
 #include "gui/CFontDesc.h"
 #include "gui/CKickButton.h"
@@ -156,7 +156,7 @@ TEST_F(EditorFixture, ControlsStartFromTheStoredValuesAndBends)
     synth->setParameter(time, 0.8f);
     synth->setParameter(sync, 0.3f);
     synth->setParameter(sync2, 0.7f);
-    render(64); // the live values follow
+    render(64);                      // the live values follow
     synth->setParameter(time, 0.1f); // stored, not yet live
     synth->armBend();
     synth->setParameter(index("FilterCutoff"), 0.4f); // records a point

@@ -17,10 +17,7 @@ struct ChorusRig {
     Effect effect;
     Feed feed{&effect};
     Chorus chorus{&effect, "Chorus", &feed, table.get()};
-    ChorusRig()
-    {
-        param(effect, "ChorusWet") = 1.0f;
-    }
+    ChorusRig() { param(effect, "ChorusWet") = 1.0f; }
 };
 
 struct Echo {
@@ -160,7 +157,7 @@ TEST(Chorus, At96kTheChorusIsAStatic1024SampleDelay)
 TEST(Chorus, ReadOffsetNeverExceedsHalfTheLine)
 {
     EXPECT_EQ(Chorus::readOffset(0.02f, 44100.0f), -882 * 2097152);
-    EXPECT_EQ(Chorus::readOffset(0.03f, 44100.0f), INT32_MIN);  // 1323 samples
+    EXPECT_EQ(Chorus::readOffset(0.03f, 44100.0f), INT32_MIN); // 1323 samples
     EXPECT_EQ(Chorus::readOffset(1e30f, 44100.0f), INT32_MIN);
     EXPECT_EQ(Chorus::readOffset(INFINITY, 44100.0f), INT32_MIN);
     EXPECT_EQ(Chorus::readOffset(std::nanf(""), 44100.0f), INT32_MIN);

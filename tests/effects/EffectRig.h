@@ -39,8 +39,8 @@ struct GlobalChain {
 };
 
 // Runs `input` through `module` in blocks of `block` samples.
-inline std::vector<float> run(Feed& feed, Vorn::Module& module, const std::vector<float>& input,
-                              int sampleRate = 44100, int block = Vorn::kSubBlock)
+inline std::vector<float> run(Feed& feed, Vorn::Module& module, const std::vector<float>& input, int sampleRate = 44100,
+                              int block = Vorn::kSubBlock)
 {
     std::vector<float> out(input.size());
     for (std::size_t at = 0; at < input.size(); at += static_cast<std::size_t>(block)) {

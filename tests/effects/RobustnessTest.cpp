@@ -37,8 +37,16 @@ struct Chain : GlobalChain {
 };
 
 const float kHostile[] = {
-    std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-    -std::numeric_limits<float>::infinity(), 1e30f, -1e30f, 3e9f, -3e9f, 2.0f, -1.0f, 1e-30f,
+    std::numeric_limits<float>::quiet_NaN(),
+    std::numeric_limits<float>::infinity(),
+    -std::numeric_limits<float>::infinity(),
+    1e30f,
+    -1e30f,
+    3e9f,
+    -3e9f,
+    2.0f,
+    -1.0f,
+    1e-30f,
 };
 
 bool allFinite(const float* v, int n)
@@ -134,7 +142,7 @@ TEST(EffectRobustness, WetAndFeedbackOutsideTheRangeActAsTheNearestEnd)
     // of the nearest in-range setting, and so finite and bounded.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    const std::pair<float, float> cases[] = {{nan, 0.0f},   {-nan, 0.0f},  {inf, 1.0f},   {-inf, 0.0f},
+    const std::pair<float, float> cases[] = {{nan, 0.0f},   {-nan, 0.0f},   {inf, 1.0f},  {-inf, 0.0f},
                                              {1e30f, 1.0f}, {-1e30f, 0.0f}, {2.0f, 1.0f}, {-1.0f, 0.0f}};
     const std::vector<float> input = noise(4800);
     for (const char* name :
@@ -142,8 +150,8 @@ TEST(EffectRobustness, WetAndFeedbackOutsideTheRangeActAsTheNearestEnd)
         for (const auto& [stored, nearest] : cases) {
             Chain hostile, reference;
             for (Chain* c : {&hostile, &reference}) {
-                for (const char* other : {"PhaserWet", "ChorusWet", "DelayWet", "PhaserFeedback",
-                                          "ChorusFeedback", "DelayFeedback"})
+                for (const char* other :
+                     {"PhaserWet", "ChorusWet", "DelayWet", "PhaserFeedback", "ChorusFeedback", "DelayFeedback"})
                     param(c->effect, other) = 0.5f;
                 param(c->effect, "DelayTime") = 0.0f; // 441 samples: the echo is heard
             }
@@ -151,8 +159,8 @@ TEST(EffectRobustness, WetAndFeedbackOutsideTheRangeActAsTheNearestEnd)
             param(reference.effect, name) = nearest;
             for (std::size_t at = 0; at < input.size(); at += kSubBlock) {
                 for (Chain* c : {&hostile, &reference}) {
-                    std::copy(input.begin() + static_cast<long>(at),
-                              input.begin() + static_cast<long>(at) + kSubBlock, c->feed.output);
+                    std::copy(input.begin() + static_cast<long>(at), input.begin() + static_cast<long>(at) + kSubBlock,
+                              c->feed.output);
                     c->redux.process(44100, kSubBlock);
                     c->phaser.process(44100, kSubBlock);
                     c->chorus.process(44100, kSubBlock);

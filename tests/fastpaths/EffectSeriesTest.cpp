@@ -1,9 +1,9 @@
 // The phaser, chorus and delay rendered in one sample loop must leave every
 // module's output and state exactly as rendering them one after the other.
 
+#include "dsp/EffectSeries.h"
 #include "dsp/Chorus.h"
 #include "dsp/Delay.h"
-#include "dsp/EffectSeries.h"
 #include "dsp/Phaser.h"
 #include "dsp/WaveTable.h"
 

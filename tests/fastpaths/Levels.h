@@ -53,5 +53,4 @@ inline std::string levelName(const ::testing::TestParamInfo<Vorn::InstructionSet
 
 // Instantiates `suite` at the levels where the code under test has a form
 // of its own.
-#define AT_LEVELS(suite, ...)                                                                                        \
-    INSTANTIATE_TEST_SUITE_P(Levels, suite, ::testing::Values(__VA_ARGS__), levelName)
+#define AT_LEVELS(suite, ...) INSTANTIATE_TEST_SUITE_P(Levels, suite, ::testing::Values(__VA_ARGS__), levelName)

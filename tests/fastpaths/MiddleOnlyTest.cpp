@@ -21,8 +21,10 @@ using namespace Vorn;
 
 namespace {
 
-
-bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(float a, float b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 // A matrix of routes that share destinations, one with a scaler and one
 // without a source, in two copies: full and middle-only.

@@ -5,8 +5,8 @@
 
 #include "dsp/Saturator.h"
 
-#include "tests/support/Feed.h"
 #include "Levels.h"
+#include "tests/support/Feed.h"
 
 #include <gtest/gtest.h>
 
@@ -61,9 +61,9 @@ TEST_P(SaturatorLevels, GiveThePlainBitsBlockAfterBlock)
         }
         fast.saturator.process(44100, count);
         plainly([&] { plain.saturator.process(44100, count); });
-        ASSERT_EQ(std::memcmp(fast.saturator.output, plain.saturator.output,
-                              sizeof(float) * static_cast<std::size_t>(count)),
-                  0)
+        ASSERT_EQ(
+            std::memcmp(fast.saturator.output, plain.saturator.output, sizeof(float) * static_cast<std::size_t>(count)),
+            0)
             << "block " << block;
     }
 }

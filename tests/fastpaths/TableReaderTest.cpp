@@ -36,7 +36,8 @@ TEST_P(TableReaders, GiveTheOneSampleFormula)
         PhaseAccumulator acc(bits);
         for (int round = 0; round < 2000; ++round) {
             acc.phase = static_cast<uint32_t>(random());
-            const uint32_t increment = round % 5 == 0 ? static_cast<uint32_t>(random()) : static_cast<uint32_t>(random() % 90000000u);
+            const uint32_t increment =
+                round % 5 == 0 ? static_cast<uint32_t>(random()) : static_cast<uint32_t>(random() % 90000000u);
             const uint32_t offset = static_cast<uint32_t>(random());
             const int count = 1 + round % 16;
             // The expected samples, one at a time through the accumulator.
@@ -48,7 +49,8 @@ TEST_P(TableReaders, GiveTheOneSampleFormula)
                 PhaseAccumulator shifted = walk;
                 shifted.phase += offset;
                 const float frac = walk.fraction();
-                const float y2 = T[shifted.index()] * (1.0f - frac) + frac * T[(shifted.phase + shifted.indexStep) >> shifted.shift];
+                const float y2 =
+                    T[shifted.index()] * (1.0f - frac) + frac * T[(shifted.phase + shifted.indexStep) >> shifted.shift];
                 difference[j] = single[j] - y2;
             }
             const std::size_t bytes = sizeof(float) * static_cast<std::size_t>(count);

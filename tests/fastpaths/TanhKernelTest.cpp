@@ -56,7 +56,8 @@ TEST_P(TanhKernels, GiveThePlainBitsAtEveryLength)
         std::size_t n = 1;
         for (std::size_t start = 0; start < values.size(); start += n, n = n % 37 + 1) {
             const std::size_t end = std::min(values.size(), start + n);
-            std::vector<float> plain(values.begin() + static_cast<long>(start), values.begin() + static_cast<long>(end));
+            std::vector<float> plain(values.begin() + static_cast<long>(start),
+                                     values.begin() + static_cast<long>(end));
             std::vector<float> fast = plain;
             plainly([&] { shape(plain, g); });
             shape(fast, g);

@@ -9,9 +9,9 @@
 #include "dsp/x86/SVFilterLanes.h"
 #endif
 
+#include "Levels.h"
 #include "tests/support/Feed.h"
 #include "tests/support/Param.h"
-#include "Levels.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,6 @@ using namespace Vorn;
 
 namespace {
 
-
 // Any other module, to break up a group.
 class Echo : public Module {
 public:
@@ -37,6 +36,7 @@ public:
         for (int j = 0; j < count; ++j)
             output[j] = 0.5f * input_->output[j];
     }
+
 private:
     const Module* input_;
 };
@@ -115,7 +115,8 @@ TEST_P(VoiceGroups, FiltersSideBySideMatchEachAloneInEveryMode)
             for (int v = 0; v < size; ++v) {
                 const SVFilter& alone = t.filter(v);
                 const SVFilter& grouped = t.filter(kTwins + v);
-                ASSERT_TRUE(sameBits(alone.output, grouped.output, count)) << "size " << size << " block " << block << " voice " << v;
+                ASSERT_TRUE(sameBits(alone.output, grouped.output, count))
+                    << "size " << size << " block " << block << " voice " << v;
                 ASSERT_EQ(alone.lowPass(), grouped.lowPass());
                 ASSERT_EQ(alone.bandPass(), grouped.bandPass());
                 ASSERT_EQ(alone.damping(), grouped.damping());
@@ -182,7 +183,8 @@ TEST_P(VoiceGroups, VoicesRenderedTogetherMatchVoicesRenderedAlone)
         }
         Voice::renderVoices(together, sounding, 44100, kSubBlock);
         for (std::size_t v = 0; v < kVoices; ++v) {
-            ASSERT_TRUE(sameBits(voices[v]->voiceOutput, voices[kVoices + v]->voiceOutput, kSubBlock)) << block << " " << v;
+            ASSERT_TRUE(sameBits(voices[v]->voiceOutput, voices[kVoices + v]->voiceOutput, kSubBlock))
+                << block << " " << v;
             ASSERT_EQ(voices[v]->age, voices[kVoices + v]->age);
         }
     }

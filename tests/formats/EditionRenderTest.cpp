@@ -19,9 +19,8 @@ namespace {
 // A patch whose sound follows the transport: both LFOs synced to the tempo
 // and reset by the song position, deep LFO routes, the delay synced.
 const std::pair<int, float> kSyncedPatch[] = {
-    {8, 1.0f},  {9, 0.45f},  {10, 1.0f}, {11, 0.3f},  {12, 1.0f}, {13, 0.6f}, {14, 1.0f}, {15, 0.7f},
-    {27, 0.6f}, {29, 0.5f},  {31, 0.8f}, {32, 0.6f},  {33, 0.4f}, {34, 0.5f}, {53, 1.0f}, {54, 0.35f},
-    {55, 0.5f}, {52, 0.6f},
+    {8, 1.0f},  {9, 0.45f}, {10, 1.0f}, {11, 0.3f}, {12, 1.0f}, {13, 0.6f}, {14, 1.0f},  {15, 0.7f}, {27, 0.6f},
+    {29, 0.5f}, {31, 0.8f}, {32, 0.6f}, {33, 0.4f}, {34, 0.5f}, {53, 1.0f}, {54, 0.35f}, {55, 0.5f}, {52, 0.6f},
 };
 
 } // namespace
@@ -39,7 +38,8 @@ TEST_P(EditionRender, PlaysTheBenchSongBitForBitLikeTheVst24Edition)
         const Rendered expected = renderSong(*reference, song, 44100, block);
         const Rendered actual = renderSong(*edition, song, 44100, block);
         ASSERT_GT(*std::max_element(expected.left.begin(), expected.left.end()), 0.05f) << "the song is silent";
-        EXPECT_EQ(differingSamples(expected, actual), 0) << "largest difference " << largestDifference(expected, actual);
+        EXPECT_EQ(differingSamples(expected, actual), 0)
+            << "largest difference " << largestDifference(expected, actual);
     }
 }
 
@@ -97,5 +97,4 @@ TEST_P(EditionRender, FollowsTheHostsTempoAndPositionLikeTheVst24Edition)
     EXPECT_GT(largestDifference(expected, renderSong(*unsynced, song, 44100, 256)), 1e-2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, EditionRender, ::testing::Values(kLv2, kClap, kVst3),
-                         editionName);
+INSTANTIATE_TEST_SUITE_P(Editions, EditionRender, ::testing::Values(kLv2, kClap, kVst3), editionName);

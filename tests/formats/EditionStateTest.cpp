@@ -18,8 +18,7 @@ namespace {
 constexpr int kBlock = 256;
 
 // A saved state with its bank exchanged for another.
-std::vector<uint8_t> withBank(const std::vector<uint8_t>& state, const std::string& oldBank,
-                              const std::string& newBank)
+std::vector<uint8_t> withBank(const std::vector<uint8_t>& state, const std::string& oldBank, const std::string& newBank)
 {
     const std::vector<uint8_t> changed = replacedInState(state, oldBank, newBank);
     EXPECT_NE(changed, state) << "the saved state does not hold the bank as text";
@@ -29,16 +28,13 @@ std::vector<uint8_t> withBank(const std::vector<uint8_t>& state, const std::stri
 // Held notes long enough for the factory programs' bends to play, and a chord.
 TarvelHost::MidiFile phrase()
 {
-    const std::vector<uint8_t> bytes = {
-        'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 1, 0xE0, // 480 ticks a quarter, 120 BPM
-        'M', 'T', 'r', 'k', 0, 0, 0, 36,
-        0x00, 0x90, 57, 100,       // A3
-        0x83, 0x60, 0x90, 64, 80,  // E4 after a quarter
-        0x00, 0x90, 69, 90,        // A4
-        0x87, 0x40, 0x80, 57, 0,   // after a half note all off
-        0x00, 0x80, 64, 0,
-        0x00, 0x80, 69, 0,
-        0x83, 0x60, 0xFF, 0x2F, 0x00};
+    const std::vector<uint8_t> bytes = {'M',  'T',  'h',  'd', 0,    0,    0,  6,  0,    0,    0,    1,    1,
+                                        0xE0, // 480 ticks a quarter, 120 BPM
+                                        'M',  'T',  'r',  'k', 0,    0,    0,  36, 0x00, 0x90, 57,   100, // A3
+                                        0x83, 0x60, 0x90, 64,  80, // E4 after a quarter
+                                        0x00, 0x90, 69,   90,      // A4
+                                        0x87, 0x40, 0x80, 57,  0,  // after a half note all off
+                                        0x00, 0x80, 64,   0,   0x00, 0x80, 69, 0,  0x83, 0x60, 0xFF, 0x2F, 0x00};
     return TarvelHost::MidiFile::parse(bytes.data(), bytes.size());
 }
 
@@ -151,8 +147,7 @@ TEST_P(EditionState, DamagedStateAppliesItsValidPartAndNeverCrashes)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, EditionState, ::testing::Values(kLv2, kClap, kVst3),
-                         editionName);
+INSTANTIATE_TEST_SUITE_P(Editions, EditionState, ::testing::Values(kLv2, kClap, kVst3), editionName);
 
 class EditionPresets : public ::testing::TestWithParam<Edition> {};
 
@@ -180,9 +175,7 @@ TEST_P(EditionPresets, EveryPresetSoundsLikeThatProgramOfTheFactoryBank)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, EditionPresets,
-                         ::testing::Values(kLv2, kVst3),
-                         editionName);
+INSTANTIATE_TEST_SUITE_P(Editions, EditionPresets, ::testing::Values(kLv2, kVst3), editionName);
 
 // A host's write that comes right after it restored a preset, before the
 // plug-in runs again, reaches the engine even when it sets a parameter back

@@ -49,9 +49,12 @@ enum class Echo {
 const char* nameOf(Echo echo)
 {
     switch (echo) {
-    case Echo::PortAtNextBlock: return "PortAtNextBlock";
-    case Echo::AtOnceAndEachLater: return "AtOnceAndEachLater";
-    default: return "EachAtNextBlock";
+    case Echo::PortAtNextBlock:
+        return "PortAtNextBlock";
+    case Echo::AtOnceAndEachLater:
+        return "AtOnceAndEachLater";
+    default:
+        return "EachAtNextBlock";
     }
 }
 
@@ -133,10 +136,7 @@ CPoint centre(CView* view)
 
 // One engine and its editor, opened offscreen, driven by mouse events.
 struct Side {
-    explicit Side(Synth& s) : synth(s), editor(dynamic_cast<SynthEditor*>(s.getEditor()))
-    {
-        editor->open(nullptr);
-    }
+    explicit Side(Synth& s) : synth(s), editor(dynamic_cast<SynthEditor*>(s.getEditor())) { editor->open(nullptr); }
     CFrame* frame() { return editor->getFrame(); }
     ParameterKnob* knob(const char* name)
     {

@@ -29,8 +29,17 @@ public:
 class Editor : public AEffEditor {
 public:
     using AEffEditor::AEffEditor;
-    bool getRect(ERect** rect) override { *rect = &r; return true; }
-    bool open(void* ptr) override { AEffEditor::open(ptr); ++opened; return true; }
+    bool getRect(ERect** rect) override
+    {
+        *rect = &r;
+        return true;
+    }
+    bool open(void* ptr) override
+    {
+        AEffEditor::open(ptr);
+        ++opened;
+        return true;
+    }
     void idle() override { ++idles; }
     ERect r{0, 0, 20, 30};
     int opened = 0;

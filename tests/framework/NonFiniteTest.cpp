@@ -33,9 +33,25 @@ uint32_t bits(float v)
 // The edge cases, then random floats of every exponent (NaNs included).
 std::vector<float> probes()
 {
-    std::vector<float> values = {0.0f, -0.0f, 0.001f, 0.01f, 0.03125f, 0.3f, 0.5f, 0.99f, 1.0f, 2.0f, -1.0f,
-                                 limits::denorm_min(), -limits::denorm_min(), limits::max(), limits::lowest(),
-                                 kInf, -kInf, kNaN, -kNaN};
+    std::vector<float> values = {0.0f,
+                                 -0.0f,
+                                 0.001f,
+                                 0.01f,
+                                 0.03125f,
+                                 0.3f,
+                                 0.5f,
+                                 0.99f,
+                                 1.0f,
+                                 2.0f,
+                                 -1.0f,
+                                 limits::denorm_min(),
+                                 -limits::denorm_min(),
+                                 limits::max(),
+                                 limits::lowest(),
+                                 kInf,
+                                 -kInf,
+                                 kNaN,
+                                 -kNaN};
     std::minstd_rand rng(3);
     for (int i = 0; i < 20000; ++i) {
         const uint32_t u = static_cast<uint32_t>(rng()) ^ (static_cast<uint32_t>(rng()) << 16);

@@ -71,8 +71,8 @@ int main(int argc, char** argv)
     bent.setProgram(3);
     bent.setProgramName(name);
     bent.randomise();
-    recordBends(bent, {bent.findParameter("FilterCutoff"), bent.findParameter("Osc1Position"),
-                       bent.findParameter("DelayWet")});
+    recordBends(
+        bent, {bent.findParameter("FilterCutoff"), bent.findParameter("Osc1Position"), bent.findParameter("DelayWet")});
     ok &= writeChunk(bent, true, folder + "/random-program-bends.vqps");
     bent.setProgram(7);
     recordBends(bent, {bent.findParameter("MixerBalance")});

@@ -32,19 +32,19 @@ constexpr int kBlock = 512;
 const std::string kGoldenPath = std::string(GOLDEN_DIR) + "/rich-patch.f32";
 
 const std::vector<std::pair<std::string, float>> kRichPatch = {
-    {"AmpEnvAttack", 0.1f},   {"AmpEnvDecay", 0.4f},     {"AmpEnvSustain", 0.6f},  {"AmpEnvRelease", 0.2f},
-    {"ModEnvAttack", 0.2f},   {"ModEnvDecay", 0.5f},     {"ModEnvSustain", 0.3f},  {"ModEnvRelease", 0.3f},
-    {"LFO1Sync", 1.0f},       {"LFO1Speed", 0.8f},       {"LFO1Wave", 0.125f},     {"LFO2Reset", 1.0f},
-    {"LFO2Speed", 0.3f},      {"LFO2Wave", 0.0f},        {"Osc1Wave", 0.25f},      {"Osc1Position", 0.3f},
-    {"Osc1Fine", 0.52f},      {"Osc2Wave", 0.625f},      {"Osc2Coarse", 0.656f},   {"Osc2Fine", 0.45f},
-    {"Osc2Position", 0.1f},   {"MixerBalance", 0.4f},    {"MixerRingMod", 0.25f},  {"SaturatorDrive", 0.3f},
-    {"FilterCutoff", 0.15f},  {"FilterMode", 0.0f},      {"FilterResonance", 0.6f}, {"AmplifierGain", 0.04f},
-    {"ModL1Cutoff", 0.5f},    {"ModL1Balance", 0.3f},    {"ModL2Pitch", 0.1f},     {"ModL2Position", 0.4f},
-    {"ModMCutoff", 0.5f},     {"ModMLFOAmp", 0.5f},      {"ModMBalance", 0.3f},    {"ModMPitch", 0.05f},
-    {"ModMPosition", 0.3f},   {"ModMRingMod", 0.4f},     {"DigiCrush", 0.4f},      {"DigiRate", 0.02f},
-    {"PhaserCenter", 0.3f},   {"PhaserFeedback", 0.6f},  {"PhaserModDepth", 0.5f}, {"PhaserModRate", 0.5f},
-    {"PhaserWet", 0.5f},      {"ChorusDepth", 0.5f},     {"ChorusFeedback", 0.3f}, {"ChorusRate", 0.3f},
-    {"ChorusWet", 0.5f},      {"DelayFeedback", 0.5f},   {"DelayTime", 0.1f},      {"DelayWet", 0.3f},
+    {"AmpEnvAttack", 0.1f},  {"AmpEnvDecay", 0.4f},    {"AmpEnvSustain", 0.6f},   {"AmpEnvRelease", 0.2f},
+    {"ModEnvAttack", 0.2f},  {"ModEnvDecay", 0.5f},    {"ModEnvSustain", 0.3f},   {"ModEnvRelease", 0.3f},
+    {"LFO1Sync", 1.0f},      {"LFO1Speed", 0.8f},      {"LFO1Wave", 0.125f},      {"LFO2Reset", 1.0f},
+    {"LFO2Speed", 0.3f},     {"LFO2Wave", 0.0f},       {"Osc1Wave", 0.25f},       {"Osc1Position", 0.3f},
+    {"Osc1Fine", 0.52f},     {"Osc2Wave", 0.625f},     {"Osc2Coarse", 0.656f},    {"Osc2Fine", 0.45f},
+    {"Osc2Position", 0.1f},  {"MixerBalance", 0.4f},   {"MixerRingMod", 0.25f},   {"SaturatorDrive", 0.3f},
+    {"FilterCutoff", 0.15f}, {"FilterMode", 0.0f},     {"FilterResonance", 0.6f}, {"AmplifierGain", 0.04f},
+    {"ModL1Cutoff", 0.5f},   {"ModL1Balance", 0.3f},   {"ModL2Pitch", 0.1f},      {"ModL2Position", 0.4f},
+    {"ModMCutoff", 0.5f},    {"ModMLFOAmp", 0.5f},     {"ModMBalance", 0.3f},     {"ModMPitch", 0.05f},
+    {"ModMPosition", 0.3f},  {"ModMRingMod", 0.4f},    {"DigiCrush", 0.4f},       {"DigiRate", 0.02f},
+    {"PhaserCenter", 0.3f},  {"PhaserFeedback", 0.6f}, {"PhaserModDepth", 0.5f},  {"PhaserModRate", 0.5f},
+    {"PhaserWet", 0.5f},     {"ChorusDepth", 0.5f},    {"ChorusFeedback", 0.3f},  {"ChorusRate", 0.3f},
+    {"ChorusWet", 0.5f},     {"DelayFeedback", 0.5f},  {"DelayTime", 0.1f},       {"DelayWet", 0.3f},
 };
 
 // A program chunk naming only the parameters to set; the plug-in matches
@@ -77,8 +77,8 @@ Render renderRichPatch()
     for (int block = 0, done = 0; done < kRate; ++block, done += kBlock) {
         switch (block) {
         case 0: // six voices, all busy
-            host.sendMidi({{0x90, 48, 100}, {0x90, 55, 100}, {0x90, 60, 100},
-                           {0x90, 64, 100}, {0x90, 67, 100}, {0x90, 71, 100}});
+            host.sendMidi(
+                {{0x90, 48, 100}, {0x90, 55, 100}, {0x90, 60, 100}, {0x90, 64, 100}, {0x90, 67, 100}, {0x90, 71, 100}});
             break;
         case 20: // the seventh note steals the oldest voice
             host.sendMidi({{0x90, 74, 90}}, 100);
@@ -150,8 +150,8 @@ TEST(GoldenRender, RichPatchMatchesTheRecording)
         std::printf("wrote %s\n", kGoldenPath.c_str());
     }
     const std::vector<float> golden = readGolden();
-    ASSERT_EQ(golden.size(), r.left.size()) << "missing or short " << kGoldenPath
-                                            << " (TARVEL_REGENERATE_GOLDEN=1 writes it)";
+    ASSERT_EQ(golden.size(), r.left.size())
+        << "missing or short " << kGoldenPath << " (TARVEL_REGENERATE_GOLDEN=1 writes it)";
     int reported = 0;
     for (std::size_t i = 0; i < golden.size(); ++i) {
         if (std::fabs(r.left[i] - golden[i]) > 1e-5f && reported++ < 5)

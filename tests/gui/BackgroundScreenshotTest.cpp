@@ -46,8 +46,8 @@ TEST(BackgroundScreenshotTest, WritesTheBackgroundWithKnobsAtTheirDefaults)
         if (name == "buttonDice" || name == "buttonInit")
             frame.addView(new CKickButton(r, nullptr, -1, s.height, name == "buttonDice" ? dice : init));
         else
-            frame.addView(new CMovieButton(r, nullptr, -1, s.height,
-                                           name.find("Reset") != std::string::npos ? reset : sync));
+            frame.addView(
+                new CMovieButton(r, nullptr, -1, s.height, name.find("Reset") != std::string::npos ? reset : sync));
     }
     frame.addView(new CMovieButton(CRect(320, 30, 420, 130), nullptr, -1, 100, bend));
 

@@ -20,10 +20,14 @@ TEST(EmbeddedImageTest, EveryEditorImageHasItsSizeAndFrameCount)
         const char* name;
         int width, height, frameHeight, frames;
     } images[] = {
-        {"Layout.png", 740, 520, 520, 1},        {"KnobStrip.png", 30, 930, 30, 31},
-        {"KnobStripBend.png", 30, 930, 30, 31},   {"BendButton.png", 100, 12800, 100, 128},
-        {"BendButtonHot.png", 100, 12800, 100, 128}, {"ResetButton.png", 20, 40, 20, 2},
-        {"SyncButton.png", 20, 40, 20, 2},        {"Dice.png", 30, 30, 30, 1},
+        {"Layout.png", 740, 520, 520, 1},
+        {"KnobStrip.png", 30, 930, 30, 31},
+        {"KnobStripBend.png", 30, 930, 30, 31},
+        {"BendButton.png", 100, 12800, 100, 128},
+        {"BendButtonHot.png", 100, 12800, 100, 128},
+        {"ResetButton.png", 20, 40, 20, 2},
+        {"SyncButton.png", 20, 40, 20, 2},
+        {"Dice.png", 30, 30, 30, 1},
         {"Init.png", 30, 30, 30, 1},
     };
     EXPECT_EQ(embeddedResourceCount(), 9);

@@ -45,7 +45,9 @@ struct AnimatedToggle : CMovieButton, CTimerListener {
     int restarts = 0;
 
     AnimatedToggle(const CRect& r, CControlListener* l, CBitmap* rest, CBitmap* hot)
-        : CMovieButton(r, l, -1, r.height(), rest), restImage(rest), hotImage(hot),
+        : CMovieButton(r, l, -1, r.height(), rest),
+          restImage(rest),
+          hotImage(hot),
           timer(std::make_unique<CTimer>(this, 100))
     {
         timer->setPeriod(16);

@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <limits>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sndfile.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -89,7 +89,7 @@ int lines(const std::string& text)
 TEST_F(HostCli, RendersTheSongAndReportsTheResult)
 {
     HostRun r = host("render --rate 48000 --tail 0.1 --format float " + std::string(FAKE_SYNTH_PATH) + " " + song +
-                 " -o " + dir + "out.wav");
+                     " -o " + dir + "out.wav");
     ASSERT_EQ(r.status, 0) << r.output;
     // Not a terminal here: plain percentage lines, then the summary.
     EXPECT_NE(r.output.find("rendering: 0%"), std::string::npos) << r.output;
@@ -133,8 +133,8 @@ TEST_F(HostCli, ParametersByTruncatedNameProgramsAndPresetRoundTrip)
 {
     // "Gain" 0.25 halves the output; FilterCutoff finds the host name "FilterCu".
     HostRun set = host("render --rate 48000 --tail 0.1 --program 1 --set Gain=0.25 --set FilterCutoff=0.3 "
-                   "--save " + dir + "saved.fxb --format float " + FAKE_SYNTH_PATH + " " + song + " -o " + dir +
-                   "quiet.wav");
+                       "--save " +
+                       dir + "saved.fxb --format float " + FAKE_SYNTH_PATH + " " + song + " -o " + dir + "quiet.wav");
     ASSERT_EQ(set.status, 0) << set.output;
     EXPECT_NE(set.output.find("set Gain (0) = 0.25 [25.0 %]"), std::string::npos) << set.output;
     EXPECT_NE(set.output.find("set FilterCu (1) = 0.3"), std::string::npos) << set.output;
@@ -145,7 +145,8 @@ TEST_F(HostCli, ParametersByTruncatedNameProgramsAndPresetRoundTrip)
 
     // Loading the saved bank restores program 1 with its settings: same audio,
     // and saving again gives the same bytes.
-    HostRun load = host(render("--format float --load " + dir + "saved.fxb --save " + dir + "again.fxb", dir + "load.wav"));
+    HostRun load =
+        host(render("--format float --load " + dir + "saved.fxb --save " + dir + "again.fxb", dir + "load.wav"));
     ASSERT_EQ(load.status, 0) << load.output;
     EXPECT_EQ(audio(dir + "load.wav"), quiet);
     EXPECT_EQ(read(dir + "again.fxb"), read(dir + "saved.fxb"));
@@ -198,13 +199,16 @@ TEST_F(HostCli, BadInputGetsOneClearErrorLine)
         write(dir + "cut" + std::to_string(n) + ".fxp", std::vector<uint8_t>(damaged.begin(), damaged.begin() + n));
     std::string out = " -o " + dir + "out.wav";
     std::vector<Case> cases = {
-        {"render /nonexistent/synth.so " + song + out, "cannot load plug-in /nonexistent/synth.so: /nonexistent/synth.so: cannot open shared object file", 1},
+        {"render /nonexistent/synth.so " + song + out,
+         "cannot load plug-in /nonexistent/synth.so: /nonexistent/synth.so: cannot open shared object file", 1},
         {"render " + dir + "notaplugin.so " + song + out, "notaplugin.so: invalid ELF header", 1},
         {"render " + std::string(NOT_A_PLUGIN_PATH) + " " + song + out, "exports neither VSTPluginMain nor main", 1},
         {"render " + std::string(NULL_PLUGIN_PATH) + " " + song + out, "returned a null effect", 1},
-        {"render " + fake + " " + dir + "missing.mid" + out, "cannot open MIDI file " + dir + "missing.mid: No such file", 1},
+        {"render " + fake + " " + dir + "missing.mid" + out,
+         "cannot open MIDI file " + dir + "missing.mid: No such file", 1},
         {"render " + fake + " " + dir + "truncated.mid" + out, "file truncated in delta time at byte offset 30", 1},
-        {"render " + fake + " " + dir + "text.mid" + out, "no \"MThd\" header (not a Standard MIDI File) at byte offset 0", 1},
+        {"render " + fake + " " + dir + "text.mid" + out,
+         "no \"MThd\" header (not a Standard MIDI File) at byte offset 0", 1},
         {"render --set Volume=0.5 " + fake + " " + song + out, "unknown parameter \"Volume\"", 1},
         {"render --set PhaserMode=0.5 " + fake + " " + song + out, "ambiguous parameter \"PhaserMode\"", 1},
         {"render --set Gain=2 " + fake + " " + song + out, "parameter values are normalised", 2},
@@ -217,8 +221,10 @@ TEST_F(HostCli, BadInputGetsOneClearErrorLine)
         {"render --load " + dir + "cut3.fxp " + fake + " " + song + out, "cut3.fxp: neither an .fxp/.fxb", 1},
         {"render " + fake + " " + song + " -o /nonexistent/dir/out.wav", "cannot write /nonexistent/dir/out.wav", 1},
         {"render " + fake + " " + song + " -o " + dir + "out.mp3", "must end in .wav or .flac", 1},
-        {"render --format float " + fake + " " + song + " -o " + dir + "out.flac", "FLAC stores integer samples only", 1},
-        {"render --save /nonexistent/dir/x.fxb " + fake + " " + song + out, "cannot write preset /nonexistent/dir/x.fxb", 1},
+        {"render --format float " + fake + " " + song + " -o " + dir + "out.flac", "FLAC stores integer samples only",
+         1},
+        {"render --save /nonexistent/dir/x.fxb " + fake + " " + song + out,
+         "cannot write preset /nonexistent/dir/x.fxb", 1},
         {"render --block 0 " + fake + " " + song + out, "--block needs a whole number from 1 to 8192", 2},
         {"render --block 8193 " + fake + " " + song + out, "--block needs a whole number from 1 to 8192", 2},
         {"render " + fake + " " + song, "render needs an output file", 2},
@@ -244,8 +250,8 @@ TEST_F(HostCli, InterruptKeepsWhatWasRendered)
     t.tempo(0, 500000).event(0, {0x90, 69, 100}).event(480 * 7200, {0x80, 69, 0}).end();
     write(dir + "long.mid", midiFile(0, 480, {t}));
     std::string out = dir + "long.wav", log = dir + "long.log";
-    std::vector<std::string> args = {TARVEL_HOST_BINARY, "render", "--format", "float", "--block", "64",
-                                     FAKE_SYNTH_PATH, dir + "long.mid", "-o", out};
+    std::vector<std::string> args = {TARVEL_HOST_BINARY, "render",         "--format", "float", "--block", "64",
+                                     FAKE_SYNTH_PATH,    dir + "long.mid", "-o",       out};
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -307,8 +313,7 @@ TEST_F(HostCli, SavingFailsWhenThePluginHandsOutNoChunk)
         for (const char* name : {"x.fxp", "x.fxb"}) {
             HostRun r = host(render(std::string("--save ") + dir + name, dir + "out.wav"));
             EXPECT_EQ(r.status, 1) << r.output;
-            EXPECT_NE(r.output.find(std::string("error: cannot save ") + dir + name +
-                                    ": the plug-in handed out no "),
+            EXPECT_NE(r.output.find(std::string("error: cannot save ") + dir + name + ": the plug-in handed out no "),
                       std::string::npos)
                 << r.output;
             EXPECT_NE(access((dir + name).c_str(), F_OK), 0) << "an empty preset was written";

@@ -69,8 +69,8 @@ inline std::vector<uint8_t> sharedSong()
     conductor.tempo(0, 500000).tempo(960, 600000).tempo(960, 400000).end(960);
     TrackBuilder notes;
     notes.event(0, {0x90, 69, 100})
-        .event(480, {69, 0})  // running status: note-on velocity 0 ends the note
-        .event(0, {72, 90})   // running status again
+        .event(480, {69, 0}) // running status: note-on velocity 0 ends the note
+        .event(0, {72, 90})  // running status again
         .event(0, {76, 80})
         .event(480, {0xF0, 0x03, 0x7E, 0x01, 0xF7})
         .event(240, {0x90, 72, 0})

@@ -1,5 +1,5 @@
-#include "host/HostError.h"
 #include "host/MidiFile.h"
+#include "host/HostError.h"
 #include "tests/host/MidiBuilder.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,10 @@ using namespace TarvelHost;
 
 namespace {
 
-MidiFile parse(const std::vector<uint8_t>& bytes) { return MidiFile::parse(bytes.data(), bytes.size()); }
+MidiFile parse(const std::vector<uint8_t>& bytes)
+{
+    return MidiFile::parse(bytes.data(), bytes.size());
+}
 
 // The error message of a file that must be refused.
 std::string failure(const std::vector<uint8_t>& bytes)
@@ -46,9 +49,15 @@ TEST(MidiFile, TwoTracksWithRunningStatusTempoAndSysEx)
         std::vector<uint8_t> bytes;
     };
     std::vector<Expected> expected = {
-        {0, {0x90, 69, 100}},    {480, {0x90, 69, 0}},   {480, {0x90, 72, 90}},
-        {480, {0x90, 76, 80}},   {960, {0xF0, 0x7E, 0x01, 0xF7}}, {1200, {0x90, 72, 0}},
-        {1440, {0x80, 76, 64}},  {1920, {0x90, 60, 110}}, {2400, {0x80, 60, 0}},
+        {0, {0x90, 69, 100}},
+        {480, {0x90, 69, 0}},
+        {480, {0x90, 72, 90}},
+        {480, {0x90, 76, 80}},
+        {960, {0xF0, 0x7E, 0x01, 0xF7}},
+        {1200, {0x90, 72, 0}},
+        {1440, {0x80, 76, 64}},
+        {1920, {0x90, 60, 110}},
+        {2400, {0x80, 60, 0}},
     };
     ASSERT_EQ(events.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -76,7 +85,7 @@ TEST(MidiFile, MergesTracksByTickThenTrackKeepingFileOrder)
     EXPECT_EQ(events[0]->data, (std::vector<uint8_t>{0x91, 2, 1}));
     EXPECT_EQ(events[1]->data, (std::vector<uint8_t>{0x90, 1, 1})); // tick 10, track 0 first
     EXPECT_EQ(events[2]->data, (std::vector<uint8_t>{0x80, 1, 0}));
-    EXPECT_EQ(events[3]->data, (std::vector<uint8_t>{0xC1, 7}));  // one data byte
+    EXPECT_EQ(events[3]->data, (std::vector<uint8_t>{0xC1, 7})); // one data byte
     EXPECT_EQ(events[4]->data, (std::vector<uint8_t>{0xD1, 9}));
     EXPECT_EQ(song.lengthTicks, 110);
 }
@@ -84,12 +93,12 @@ TEST(MidiFile, MergesTracksByTickThenTrackKeepingFileOrder)
 TEST(MidiFile, FormatZeroMetaEventsUnknownChunksAndSmpteTime)
 {
     TrackBuilder t;
-    t.event(0, {0xFF, 0x03, 3, 'a', 'b', 'c'})        // track name
-        .event(0, {0xFF, 0x58, 4, 3, 3, 24, 8})        // 3/8
+    t.event(0, {0xFF, 0x03, 3, 'a', 'b', 'c'})  // track name
+        .event(0, {0xFF, 0x58, 4, 3, 3, 24, 8}) // 3/8
         .event(0, {0xB0, 7, 100})
-        .event(0, {0xFF, 0x7F, 2, 0x00, 0x41})         // sequencer specific
-        .event(20, {7, 90})                            // running status survives meta events
-        .event(0, {0xF7, 2, 0xF8, 0xFA})               // escape packet
+        .event(0, {0xFF, 0x7F, 2, 0x00, 0x41}) // sequencer specific
+        .event(20, {7, 90})                    // running status survives meta events
+        .event(0, {0xF7, 2, 0xF8, 0xFA})       // escape packet
         .end(40);
     std::vector<uint8_t> bytes = midiFile(0, 0xE728, {t}); // -25 fps, 40 ticks per frame
     // An unknown chunk between header and track is skipped.

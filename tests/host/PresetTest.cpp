@@ -127,12 +127,11 @@ TEST(ParameterMatch, ExactThenUniquePrefixEitherWayOrIndex)
     std::vector<std::string> names = {"Gain", "FilterCu", "FilterRe", "PhaserMo", "PhaserMo", "Mix"};
     EXPECT_EQ(matchParameter(names, "Gain"), 0);
     EXPECT_EQ(matchParameter(names, "FilterCutoff"), 1); // full name, host sees 8 characters
-    EXPECT_EQ(matchParameter(names, "FilterR"), 2);     // the typed name is a prefix
+    EXPECT_EQ(matchParameter(names, "FilterR"), 2);      // the typed name is a prefix
     EXPECT_EQ(matchParameter(names, "Mi"), 5);
     EXPECT_EQ(matchParameter(names, "4"), 4);
     // Short host names are not truncations: "Mixer" must not find "Mix".
-    EXPECT_NE(errorOf([&] { matchParameter(names, "Mixer"); }).find("unknown parameter \"Mixer\""),
-              std::string::npos);
+    EXPECT_NE(errorOf([&] { matchParameter(names, "Mixer"); }).find("unknown parameter \"Mixer\""), std::string::npos);
     std::string message = errorOf([&] { matchParameter(names, "PhaserMode"); });
     EXPECT_NE(message.find("ambiguous"), std::string::npos) << message;
     EXPECT_NE(message.find("PhaserMo (3), PhaserMo (4)"), std::string::npos) << message;
@@ -208,8 +207,7 @@ TEST(Presets, SaveAndLoadRoundTripThroughThePlugin)
         writeAll(foreign, writeFxProgram(other.program));
         auto plugin = Plugin::load(FAKE_SYNTH_PATH);
         std::string message = errorOf([&] { loadPreset(*plugin, foreign); });
-        EXPECT_NE(message.find("belongs to plug-in ID 'ABCD', this plug-in is 'FkSy'"), std::string::npos)
-            << message;
+        EXPECT_NE(message.find("belongs to plug-in ID 'ABCD', this plug-in is 'FkSy'"), std::string::npos) << message;
         std::remove(foreign.c_str());
     }
     std::remove(bankPath.c_str());

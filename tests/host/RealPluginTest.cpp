@@ -64,8 +64,8 @@ TEST(RealPlugins, AmsynthPlaysTheDemoSong)
     // amsynth leaves some of its own allocations behind when it is closed;
     // in a sanitizer build that must not count against the host.
     const std::string noLeakCheck = "ASAN_OPTIONS=detect_leaks=0 ";
-    int status = run("render --block 256 --tail 0.5 " + amsynth + " " + DEMO_SONG_PATH + " -o " + out, output,
-                     noLeakCheck);
+    int status =
+        run("render --block 256 --tail 0.5 " + amsynth + " " + DEMO_SONG_PATH + " -o " + out, output, noLeakCheck);
     ASSERT_EQ(status, 0) << output;
     EXPECT_NE(output.find("rendered"), std::string::npos) << output;
     float peak = 0.0f;
@@ -105,13 +105,18 @@ TEST(RealPlugins, TarvelGivesTheSameAudioForEveryBlockSizeWhenEventsSitOnBlockBo
     // a boundary of the largest block: at 32768 Hz and 120 BPM an eighth
     // note is 8192 frames. Its 16-frame sub-blocks line up for all sizes here.
     TrackBuilder t;
-    t.event(0, {0x90, 57, 100}).event(240, {0x90, 64, 90}).event(240, {0x80, 57, 0})
-        .event(0, {0x90, 60, 80}).event(480, {0x80, 64, 0}).event(240, {0x80, 60, 0}).end(480);
+    t.event(0, {0x90, 57, 100})
+        .event(240, {0x90, 64, 90})
+        .event(240, {0x80, 57, 0})
+        .event(0, {0x90, 60, 80})
+        .event(480, {0x80, 64, 0})
+        .event(240, {0x80, 60, 0})
+        .end(480);
     std::string dir = ::testing::TempDir() + "tarvel_host_blocks_" + std::to_string(getpid());
     std::string song = dir + ".mid";
     std::vector<uint8_t> bytes = midiFile(0, 480, {t});
-    std::ofstream(song, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(song, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     std::vector<float> reference;
     for (int block : {4096, 512, 16}) {
         std::string out = dir + "_" + std::to_string(block) + ".wav";
@@ -143,8 +148,8 @@ TEST(RealPlugins, TarvelBankSurvivesSaveAndLoad)
                   output),
               0)
         << output;
-    ASSERT_EQ(run("render --quiet --tail 0 --load " + base + "_a.fxb --save " + base + "_b.fxb " +
-                      TARVEL_PLUGIN_PATH + " " + DEMO_SONG_PATH + " -o " + base + ".wav",
+    ASSERT_EQ(run("render --quiet --tail 0 --load " + base + "_a.fxb --save " + base + "_b.fxb " + TARVEL_PLUGIN_PATH +
+                      " " + DEMO_SONG_PATH + " -o " + base + ".wav",
                   output),
               0)
         << output;

@@ -65,7 +65,10 @@ Rendered renderSong(const std::vector<uint8_t>& bytes, int block, double tail = 
     return out;
 }
 
-double midiFrequency(int key) { return 440.0 * std::pow(2.0, (key - 69) / 12.0); }
+double midiFrequency(int key)
+{
+    return 440.0 * std::pow(2.0, (key - 69) / 12.0);
+}
 
 } // namespace
 
@@ -156,8 +159,7 @@ TEST(Render, NotesSoundAtTheirPitchFromTheirFrame)
     // Everything has died away before note 60 starts at frame 105600.
     EXPECT_EQ(left[105599], 0.0f);
     for (std::size_t n = 0; n < 2000; ++n) {
-        double expected =
-            0.1 * double(110 / 127.0f) * std::sin(2.0 * M_PI * midiFrequency(60) * double(n) / 48000.0);
+        double expected = 0.1 * double(110 / 127.0f) * std::sin(2.0 * M_PI * midiFrequency(60) * double(n) / 48000.0);
         ASSERT_NEAR(left[105600 + n], expected, 1e-6) << "frame " << 105600 + n;
     }
 }

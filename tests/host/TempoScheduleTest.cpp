@@ -22,9 +22,9 @@ TEST(TempoMap, TicksBecomeExactFramesAcrossTempoChanges)
     MidiFile song = shared();
     TempoMap map(song, 48000);
     EXPECT_EQ(map.frameAtTick(0), 0);
-    EXPECT_EQ(map.frameAtTick(480), 24000);   // 120 BPM
+    EXPECT_EQ(map.frameAtTick(480), 24000); // 120 BPM
     EXPECT_EQ(map.frameAtTick(960), 48000);
-    EXPECT_EQ(map.frameAtTick(1200), 62400);  // 100 BPM: 60 frames a tick
+    EXPECT_EQ(map.frameAtTick(1200), 62400); // 100 BPM: 60 frames a tick
     EXPECT_EQ(map.frameAtTick(1920), 105600);
     EXPECT_EQ(map.frameAtTick(2400), 124800); // 150 BPM: 40 frames a tick
     EXPECT_EQ(map.frameAtTick(2880), 144000);
@@ -34,9 +34,9 @@ TEST(TempoMap, TicksBecomeExactFramesAcrossTempoChanges)
     // rounded to the nearest frame from the exact position, never accumulated.
     TempoMap cd(song, 44100);
     EXPECT_EQ(cd.frameAtTick(1), 46);
-    EXPECT_EQ(cd.frameAtTick(3), 138);   // 137.8125
-    EXPECT_EQ(cd.frameAtTick(1200), 57330);  // 1.3 s
-    EXPECT_EQ(cd.frameAtTick(1201), 57385);  // 1.30125 s = 57385.125 frames
+    EXPECT_EQ(cd.frameAtTick(3), 138);      // 137.8125
+    EXPECT_EQ(cd.frameAtTick(1200), 57330); // 1.3 s
+    EXPECT_EQ(cd.frameAtTick(1201), 57385); // 1.30125 s = 57385.125 frames
 }
 
 TEST(TempoMap, TransportFollowsTheTempoMap)
@@ -68,7 +68,7 @@ TEST(TempoMap, TransportFollowsTheTempoMap)
 TEST(TempoMap, TimeSignatureChangesMoveTheBarLines)
 {
     TrackBuilder t;
-    t.event(0, {0xFF, 0x58, 4, 3, 2, 24, 8})   // 3/4 from the start
+    t.event(0, {0xFF, 0x58, 4, 3, 2, 24, 8})      // 3/4 from the start
         .event(960, {0xFF, 0x58, 4, 6, 3, 24, 8}) // 6/8 from ppq 2 (mid-bar, as files allow)
         .end(4800);
     std::vector<uint8_t> bytes = midiFile(0, 480, {t});
@@ -99,8 +99,12 @@ TEST(TempoMap, SmpteFilesUseWallClockTicks)
 TEST(Schedule, PlacesEventsAndReleasesNotesLeftHeld)
 {
     TrackBuilder t;
-    t.event(0, {0x90, 60, 100}).event(0, {0x91, 60, 100}).event(0, {0x90, 62, 100})
-        .event(480, {0x80, 62, 0}).event(0, {0xB0, 1, 5}).end(480);
+    t.event(0, {0x90, 60, 100})
+        .event(0, {0x91, 60, 100})
+        .event(0, {0x90, 62, 100})
+        .event(480, {0x80, 62, 0})
+        .event(0, {0xB0, 1, 5})
+        .end(480);
     std::vector<uint8_t> bytes = midiFile(0, 480, {t});
     MidiFile song = MidiFile::parse(bytes.data(), bytes.size());
     TempoMap map(song, 48000);

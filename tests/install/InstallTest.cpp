@@ -36,7 +36,7 @@ void listFiles(const std::string& folder, const std::string& relative, std::set<
         if (name == "." || name == "..")
             continue;
         const std::string path = relative.empty() ? name : relative + "/" + name;
-        struct stat info{};
+        struct stat info {};
         lstat((folder + "/" + path).c_str(), &info);
         if (S_ISDIR(info.st_mode))
             listFiles(folder, path, files);
@@ -62,7 +62,7 @@ std::set<std::string> expectedFiles()
         if (!line.empty() && line[0] != '#')
             files.insert(line);
     const std::string docs = std::string(SOURCE_DIR) + "/docs";
-    struct stat info{};
+    struct stat info {};
     if (stat((docs + "/manual.md").c_str(), &info) == 0)
         files.insert("share/tarvel/manual.md");
     for (const std::string& picture : filesBelow(docs + "/images"))
@@ -70,8 +70,8 @@ std::set<std::string> expectedFiles()
     return files;
 }
 
-int run(const std::vector<std::string>& command, const std::vector<std::string>& environment,
-        const std::string& log, std::string* output = nullptr)
+int run(const std::vector<std::string>& command, const std::vector<std::string>& environment, const std::string& log,
+        std::string* output = nullptr)
 {
     ChildProcess process(command, environment, log);
     const int status = process.wait(std::chrono::minutes(10)).value_or(-1);
@@ -108,7 +108,8 @@ double playOneNote(PluginUnderTest& plugin)
         plugin.process(block == 0 ? &events : nullptr, time, left.data(), right.data(), 512);
         time.samplePos += 512;
         for (int i = 0; i < 512; ++i)
-            sum += static_cast<double>(left[static_cast<std::size_t>(i)]) * static_cast<double>(left[static_cast<std::size_t>(i)]);
+            sum += static_cast<double>(left[static_cast<std::size_t>(i)]) *
+                   static_cast<double>(left[static_cast<std::size_t>(i)]);
     }
     return std::sqrt(sum / (94.0 * 512.0));
 }
@@ -126,8 +127,7 @@ TEST(Installed, TreeHoldsExactlyTheListedFiles)
 
     // The icons are the sizes their folders say (the PNG header's width and height).
     for (const char* size : {"48", "128", "256"}) {
-        std::ifstream png(kPrefix + "/share/icons/hicolor/" + size + "x" + size + "/apps/tarvel.png",
-                          std::ios::binary);
+        std::ifstream png(kPrefix + "/share/icons/hicolor/" + size + "x" + size + "/apps/tarvel.png", std::ios::binary);
         unsigned char header[24] = {};
         png.read(reinterpret_cast<char*>(header), sizeof header);
         const unsigned width = (unsigned{header[18]} << 8) | header[19];
@@ -141,9 +141,8 @@ TEST(Installed, PluginsAndProgramsWorkFromWhereTheyWereInstalled)
 {
     // The VST 2.4 plug-in through the installed host.
     std::string said;
-    EXPECT_EQ(run({kPrefix + "/bin/tarvel-host", "info", kPrefix + "/lib/vst/Tarvel.so"}, {}, kTree + "/../info",
-                  &said),
-              0)
+    EXPECT_EQ(
+        run({kPrefix + "/bin/tarvel-host", "info", kPrefix + "/lib/vst/Tarvel.so"}, {}, kTree + "/../info", &said), 0)
         << said;
     EXPECT_NE(said.find("unique ID:   'zkvq'"), std::string::npos) << said;
     EXPECT_NE(said.find("parameters (56)"), std::string::npos) << said;
@@ -179,22 +178,22 @@ TEST(Installed, ForOneUserWithoutRoot)
               0)
         << said;
     const std::set<std::string> files = filesBelow(home);
-    for (const char* file : {".vst/Tarvel.so", ".lv2/Tarvel.lv2/manifest.ttl", ".lv2/Tarvel.lv2/Tarvel.so",
-                             ".vst3/Tarvel.vst3/Contents/x86_64-linux/Tarvel.so", ".clap/Tarvel.clap",
-                             ".local/bin/tarvel", ".local/bin/tarvel-host", ".local/share/tarvel/factory.fxb",
-                             ".local/share/man/man1/tarvel.1.gz", ".local/share/applications/tarvel.desktop",
-                             ".local/share/icons/hicolor/48x48/apps/tarvel.png"})
+    for (const char* file :
+         {".vst/Tarvel.so", ".lv2/Tarvel.lv2/manifest.ttl", ".lv2/Tarvel.lv2/Tarvel.so",
+          ".vst3/Tarvel.vst3/Contents/x86_64-linux/Tarvel.so", ".clap/Tarvel.clap", ".local/bin/tarvel",
+          ".local/bin/tarvel-host", ".local/share/tarvel/factory.fxb", ".local/share/man/man1/tarvel.1.gz",
+          ".local/share/applications/tarvel.desktop", ".local/share/icons/hicolor/48x48/apps/tarvel.png"})
         EXPECT_TRUE(files.count(file)) << "missing: ~/" << file;
     // The plug-ins and programs are the installed ones, byte for byte.
-    for (const auto& [mine, installed] : std::map<std::string, std::string>{
-             {".vst/Tarvel.so", "lib/vst/Tarvel.so"},
-             {".clap/Tarvel.clap", "lib/clap/Tarvel.clap"},
-             {".local/bin/tarvel", "bin/tarvel"}})
+    for (const auto& [mine, installed] :
+         std::map<std::string, std::string>{{".vst/Tarvel.so", "lib/vst/Tarvel.so"},
+                                            {".clap/Tarvel.clap", "lib/clap/Tarvel.clap"},
+                                            {".local/bin/tarvel", "bin/tarvel"}})
         EXPECT_EQ(readText(home + "/" + mine), readText(kPrefix + "/" + installed)) << mine;
     // The menu finds the program where it went, on the PATH or not.
     const std::string entry = readText(home + "/.local/share/applications/tarvel.desktop");
     EXPECT_NE(entry.find("\nExec=" + home + "/.local/bin/tarvel\n"), std::string::npos) << entry;
-    struct stat info{};
+    struct stat info {};
     stat((home + "/.local/bin/tarvel").c_str(), &info);
     EXPECT_TRUE(info.st_mode & S_IXUSR);
 }
@@ -230,7 +229,8 @@ TEST(Package, DebPassesLintianAndUnpacksToTheInstalledTree)
         if (!fromPackage.count(file))
             continue;
         EXPECT_EQ(readText(unpacked + "/" + file), readText(kTree + "/" + file)) << file;
-        struct stat a{}, b{};
+        struct stat a {
+        }, b{};
         stat((unpacked + "/" + file).c_str(), &a);
         stat((kTree + "/" + file).c_str(), &b);
         EXPECT_EQ(a.st_mode, b.st_mode) << file;

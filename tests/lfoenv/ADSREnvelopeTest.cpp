@@ -17,10 +17,7 @@ struct EnvelopeFixture : ::testing::Test {
     Effect effect;
     ADSREnvelope env{&effect, "AmpEnv"};
 
-    float& param(const char* name)
-    {
-        return ::param(effect, (std::string("AmpEnv") + name).c_str());
-    }
+    float& param(const char* name) { return ::param(effect, (std::string("AmpEnv") + name).c_str()); }
 
     // Renders single frames until `done` holds; returns the number of frames
     // rendered, or -1 if it never happened within `limit` frames.
@@ -76,7 +73,7 @@ TEST_F(EnvelopeFixture, StartsIdleAndSilentAndIgnoresNoteOffWhileIdle)
     env.process(kRate, 3);
     EXPECT_EQ(env.output[0], 0.0f);
     EXPECT_EQ(env.output[2], 0.0f);
-    EXPECT_EQ(env.output[3], 7.0f);  // beyond count: untouched
+    EXPECT_EQ(env.output[3], 7.0f); // beyond count: untouched
     EXPECT_TRUE(env.idle());
 }
 
@@ -87,11 +84,13 @@ TEST_F(EnvelopeFixture, DefaultsRunTheShortestAttackAndRelease)
     EXPECT_EQ(env.stage(), ADSREnvelope::kAttack);
     // The attack step is (1 / 176400) / 0.001: 177 frames reach full scale.
     float previous = 0.0f;
-    int attackFrames = framesUntil([&] {
-        EXPECT_GT(env.output[0], previous);
-        previous = env.output[0];
-        return env.stage() != ADSREnvelope::kAttack;
-    }, 1000);
+    int attackFrames = framesUntil(
+        [&] {
+            EXPECT_GT(env.output[0], previous);
+            previous = env.output[0];
+            return env.stage() != ADSREnvelope::kAttack;
+        },
+        1000);
     EXPECT_EQ(attackFrames, 177);
     EXPECT_EQ(env.output[0], 1.0f);
     EXPECT_EQ(env.stage(), ADSREnvelope::kDecay);
@@ -107,12 +106,14 @@ TEST_F(EnvelopeFixture, DefaultsRunTheShortestAttackAndRelease)
     EXPECT_EQ(env.stage(), ADSREnvelope::kRelease);
     EXPECT_FALSE(env.idle());
     previous = 1.0f;
-    int releaseFrames = framesUntil([&] {
-        EXPECT_LE(env.output[0], previous);
-        EXPECT_GE(env.output[0], 0.0f);
-        previous = env.output[0];
-        return env.idle();
-    }, 5000);
+    int releaseFrames = framesUntil(
+        [&] {
+            EXPECT_LE(env.output[0], previous);
+            EXPECT_GE(env.output[0], 0.0f);
+            previous = env.output[0];
+            return env.idle();
+        },
+        5000);
     // 16 ms at 44.1 kHz.
     EXPECT_GE(releaseFrames, 705);
     EXPECT_LE(releaseFrames, 707);
@@ -128,14 +129,14 @@ TEST_F(EnvelopeFixture, LongestSegmentsScaleWithTheSquareOfTheKnob)
     param("Attack") = 1.0f;
     env.noteOn(60, 100);
     int attackFrames = framesUntil([&] { return env.stage() != ADSREnvelope::kAttack; }, 200000);
-    EXPECT_NEAR(attackFrames, 4 * kRate, 4 * kRate / 100);  // 4 s
+    EXPECT_NEAR(attackFrames, 4 * kRate, 4 * kRate / 100); // 4 s
 
-    param("Attack") = 0.5f;  // 0.25 s of the 4 s
+    param("Attack") = 0.5f; // 0.25 s of the 4 s
     env.noteOn(60, 100);
     attackFrames = framesUntil([&] { return env.stage() != ADSREnvelope::kAttack; }, 200000);
     EXPECT_NEAR(attackFrames, kRate, kRate / 100);
 
-    param("Release") = 1.0f;  // full-scale fall in 16 s
+    param("Release") = 1.0f; // full-scale fall in 16 s
     env.noteOff(60);
     int releaseFrames = framesUntil([&] { return env.idle(); }, 20 * kRate);
     EXPECT_NEAR(releaseFrames, 16 * kRate, 16 * kRate / 100);
@@ -182,7 +183,7 @@ TEST_F(EnvelopeFixture, SustainOfZeroStaysSoundingUntilNoteOff)
 TEST_F(EnvelopeFixture, NoteOffDuringAttackReleasesFromTheLevelReached)
 {
     env.noteOn(60, 100);
-    render(53);  // about 0.3
+    render(53); // about 0.3
     const float reached = env.level();
     EXPECT_NEAR(reached, 0.3f, 0.01f);
     env.noteOff(60);
@@ -238,9 +239,8 @@ TEST_F(EnvelopeFixture, HostileParameterValuesKeepTheOutputALevel)
             EXPECT_EQ(env.stage(), ADSREnvelope::kSustain);
             env.noteOff(60);
             // The slowest release takes 16 s.
-            int frames = framesUntil([&] {
-                return !(env.output[0] >= 0.0f && env.output[0] <= 1.0f) || env.idle();
-            }, 17 * kRate);
+            int frames = framesUntil([&] { return !(env.output[0] >= 0.0f && env.output[0] <= 1.0f) || env.idle(); },
+                                     17 * kRate);
             EXPECT_GT(frames, 0);
             EXPECT_TRUE(env.idle());
         }

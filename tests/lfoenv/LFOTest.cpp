@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <algorithm>
 #include <limits>
 #include <memory>
 #include <string>
@@ -27,10 +27,7 @@ struct LFOFixture : ::testing::Test {
     Effect effect;
     LFO lfo{&effect, "LFO1", table.get()};
 
-    float& param(const char* name)
-    {
-        return ::param(effect, (std::string("LFO1") + name).c_str());
-    }
+    float& param(const char* name) { return ::param(effect, (std::string("LFO1") + name).c_str()); }
 
     std::string text(const char* name, float value)
     {
@@ -144,7 +141,7 @@ TEST_F(LFOFixture, SwitchAndWaveTexts)
 TEST_F(LFOFixture, QuarterNoteAt120BeatsPerMinuteRunsAtTwoHertz)
 {
     param("Sync") = 1.0f;
-    param("Speed") = 0.6f;  // "1/4"
+    param("Speed") = 0.6f; // "1/4"
     effect.setTempo(120.0f);
     EXPECT_NEAR(measuredRate(), 2.0, 1e-4);
     effect.setTempo(0.0f);
@@ -154,11 +151,11 @@ TEST_F(LFOFixture, QuarterNoteAt120BeatsPerMinuteRunsAtTwoHertz)
 TEST_F(LFOFixture, SongPositionLocksTheSyncedPhase)
 {
     param("Sync") = 1.0f;
-    param("Speed") = 0.6f;  // one cycle per beat
+    param("Speed") = 0.6f; // one cycle per beat
     effect.setTempo(120.0f);
     effect.setSongPosition(2.5);
     lfo.prepare();
-    EXPECT_EQ(lfo.phase(), 2147483647u);  // trunc(0.5 * (2^32 - 1))
+    EXPECT_EQ(lfo.phase(), 2147483647u); // trunc(0.5 * (2^32 - 1))
 
     effect.setSongPosition(7.25);
     lfo.prepare();
@@ -189,7 +186,7 @@ TEST_F(LFOFixture, SongPositionLocksTheSyncedPhase)
 
 TEST_F(LFOFixture, ResetOnNoteOnRestartsTheWave)
 {
-    param("Wave") = 0.25f;  // saw, so the restart is audible
+    param("Wave") = 0.25f; // saw, so the restart is audible
     LFO fresh(&effect, "LFO1", table.get());
     fresh.process(kRate, 1);
     const float firstFrame = fresh.output[0];
@@ -197,7 +194,7 @@ TEST_F(LFOFixture, ResetOnNoteOnRestartsTheWave)
     for (int i = 0; i < 1000; ++i)
         lfo.process(kRate, kSubBlock);
     const uint32_t running = lfo.phase();
-    lfo.noteOn(60, 100);  // "Reset" off
+    lfo.noteOn(60, 100); // "Reset" off
     EXPECT_EQ(lfo.phase(), running);
 
     param("Reset") = 1.0f;
@@ -249,8 +246,8 @@ TEST_F(LFOFixture, HostileValuesNeverLeaveTheTableOrTurnIntoNaN)
     const char* names[] = {"Reset", "Speed", "Sync", "Wave"};
     const float bound = tablePeak();
     ASSERT_TRUE(bound > 1.0f && bound < 20.0f);
-    const double positions[] = {std::numeric_limits<double>::quiet_NaN(),
-                                std::numeric_limits<double>::infinity(), 1e300, 1e9 + 0.3, 2.5};
+    const double positions[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                                1e300, 1e9 + 0.3, 2.5};
     const float tempi[] = {nan, inf, -120.0f, 0.0f, 1e30f, 120.0f};
     for (float sync : {0.0f, 1.0f}) {
         for (const char* name : names) {

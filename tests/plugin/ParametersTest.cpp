@@ -16,17 +16,17 @@ struct Row {
 
 // Host names (first 8 characters of the full names) and defaults, in order.
 const Row kTable[56] = {
-    {"AmpEnvAt", 0},      {"AmpEnvDe", 0},   {"AmpEnvSu", 1},     {"AmpEnvRe", 0},   {"ModEnvAt", 0},
-    {"ModEnvDe", 0},      {"ModEnvSu", 1},   {"ModEnvRe", 0},     {"LFO1Rese", 0},   {"LFO1Spee", 0.1f},
-    {"LFO1Sync", 0},      {"LFO1Wave", 0},   {"LFO2Rese", 0},     {"LFO2Spee", 0.1f}, {"LFO2Sync", 0},
-    {"LFO2Wave", 0},      {"Osc1Coar", 0.5f}, {"Osc1Fine", 0.5f}, {"Osc1Posi", 0},   {"Osc1Wave", 0.25f},
-    {"Osc2Coar", 0.5f},   {"Osc2Fine", 0.5f}, {"Osc2Posi", 0},    {"Osc2Wave", 0.25f}, {"MixerBal", 0},
-    {"MixerRin", 0},      {"Saturato", 0},   {"FilterCu", 1},     {"FilterMo", 0},   {"FilterRe", 0.1f},
-    {"Amplifie", 0.5f},   {"ModL1Cut", 0},   {"ModL1Bal", 0},     {"ModL2Pit", 0},   {"ModL2Pos", 0},
-    {"ModMCuto", 0},      {"ModMLFOA", 0},   {"ModMBala", 0},     {"ModMPitc", 0},   {"ModMPosi", 0},
-    {"ModMRing", 0},      {"DigiCrus", 0},   {"DigiRate", 0},     {"PhaserCe", 0.15f}, {"PhaserFe", 0.5f},
-    {"PhaserMo", 0.25f},  {"PhaserMo", 0.25f}, {"PhaserWe", 0},   {"ChorusDe", 0.2f}, {"ChorusFe", 0},
-    {"ChorusRa", 0.25f},  {"ChorusWe", 0},   {"DelayFee", 0.485f}, {"DelaySyn", 0},  {"DelayTim", 0.2f},
+    {"AmpEnvAt", 0},     {"AmpEnvDe", 0},     {"AmpEnvSu", 1},      {"AmpEnvRe", 0},     {"ModEnvAt", 0},
+    {"ModEnvDe", 0},     {"ModEnvSu", 1},     {"ModEnvRe", 0},      {"LFO1Rese", 0},     {"LFO1Spee", 0.1f},
+    {"LFO1Sync", 0},     {"LFO1Wave", 0},     {"LFO2Rese", 0},      {"LFO2Spee", 0.1f},  {"LFO2Sync", 0},
+    {"LFO2Wave", 0},     {"Osc1Coar", 0.5f},  {"Osc1Fine", 0.5f},   {"Osc1Posi", 0},     {"Osc1Wave", 0.25f},
+    {"Osc2Coar", 0.5f},  {"Osc2Fine", 0.5f},  {"Osc2Posi", 0},      {"Osc2Wave", 0.25f}, {"MixerBal", 0},
+    {"MixerRin", 0},     {"Saturato", 0},     {"FilterCu", 1},      {"FilterMo", 0},     {"FilterRe", 0.1f},
+    {"Amplifie", 0.5f},  {"ModL1Cut", 0},     {"ModL1Bal", 0},      {"ModL2Pit", 0},     {"ModL2Pos", 0},
+    {"ModMCuto", 0},     {"ModMLFOA", 0},     {"ModMBala", 0},      {"ModMPitc", 0},     {"ModMPosi", 0},
+    {"ModMRing", 0},     {"DigiCrus", 0},     {"DigiRate", 0},      {"PhaserCe", 0.15f}, {"PhaserFe", 0.5f},
+    {"PhaserMo", 0.25f}, {"PhaserMo", 0.25f}, {"PhaserWe", 0},      {"ChorusDe", 0.2f},  {"ChorusFe", 0},
+    {"ChorusRa", 0.25f}, {"ChorusWe", 0},     {"DelayFee", 0.485f}, {"DelaySyn", 0},     {"DelayTim", 0.2f},
     {"DelayWet", 0},
 };
 

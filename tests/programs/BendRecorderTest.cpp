@@ -3,8 +3,8 @@
 // behind whatever the player does meanwhile, and the audio thread never
 // waits for the store's lock.
 
-#include "Parameters.h"
 #include "plugin/BendRecorder.h"
+#include "Parameters.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // bend across parameter sets, and the rule that keeps a bend's replaced
 // storage alive for as long as the audio thread may read it.
 
-#include "Parameters.h"
 #include "plugin/ProgramStore.h"
+#include "Parameters.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@ namespace {
 
 void fillRandomly(ProgramStore& store, std::minstd_rand& rng)
 {
-    const float odd[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -1e30f,
-                         2.0f, -0.0f};
+    const float odd[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -1e30f, 2.0f,
+                         -0.0f};
     for (int p = 0; p < ProgramStore::kProgramCount; ++p) {
         store.select(p);
         std::string name;

@@ -22,7 +22,7 @@ constexpr int kHoldSeconds = 60;
 constexpr int kReleaseSeconds = 30;
 // Far above anything meant to be heard, far below where a loop that runs
 // away ends up (it overflows to infinity within minutes).
-constexpr float kBound = 1e4f; // +80 dBFS
+constexpr float kBound = 1e4f;            // +80 dBFS
 constexpr float kSilence = 3.1622776e-5f; // -90 dBFS
 
 enum Index {
@@ -47,10 +47,7 @@ struct HeldRun {
     long nonFinite = 0;
     std::vector<float> peaks; // kHoldSeconds of the note, then kReleaseSeconds
 
-    float peak(int from, int to) const
-    {
-        return *std::max_element(peaks.begin() + from, peaks.begin() + to);
-    }
+    float peak(int from, int to) const { return *std::max_element(peaks.begin() + from, peaks.begin() + to); }
     float overall() const { return peak(0, static_cast<int>(peaks.size())); }
     float heldEarly() const { return peak(10, 20); }
     float heldLate() const { return peak(kHoldSeconds - 10, kHoldSeconds); }
@@ -104,8 +101,8 @@ float setting(const Settings& settings, int index)
 // let out after the release.
 bool repeatsForEver(const Settings& s)
 {
-    return (setting(s, kChorusFeedback) >= 1.0f && setting(s, kChorusWet) > 0.0f)
-        || (setting(s, kDelayFeedback) >= 1.0f && setting(s, kDelayWet) > 0.0f);
+    return (setting(s, kChorusFeedback) >= 1.0f && setting(s, kChorusWet) > 0.0f) ||
+           (setting(s, kDelayFeedback) >= 1.0f && setting(s, kDelayWet) > 0.0f);
 }
 
 // Finite, under the bound, no louder late in the note than early on (a
@@ -129,8 +126,11 @@ TEST(HeldNote, EveryPhaserKnobAtOneDiesAwayAfterTheRelease)
     // With the centre at its default, the sweep dips to the lowest break
     // frequency, where the loop is slowest; at 1 it is at its fastest.
     for (const float center : {0.15f, 1.0f}) {
-        const Settings settings = {{kPhaserCenter, center}, {kPhaserFeedback, 1.0f}, {kPhaserModDepth, 1.0f},
-                                   {kPhaserModRate, 1.0f},  {kPhaserWet, 1.0f}};
+        const Settings settings = {{kPhaserCenter, center},
+                                   {kPhaserFeedback, 1.0f},
+                                   {kPhaserModDepth, 1.0f},
+                                   {kPhaserModRate, 1.0f},
+                                   {kPhaserWet, 1.0f}};
         const HeldRun run = holdNote(settings);
         expectBounded(run, settings);
         EXPECT_LT(run.last(), kSilence) << describe(settings);
@@ -141,7 +141,7 @@ TEST(HeldNote, EveryFeedbackAtOneWithDriveAndGainStaysBounded)
 {
     // The echo at feedback 1 repeats for ever: bounded, but never silent.
     for (const float sweep : {0.25f, 1.0f}) {
-        const Settings settings = {{kSaturatorDrive, 1.0f}, {kAmplifierGain, 1.0f}, {kPhaserFeedback, 1.0f},
+        const Settings settings = {{kSaturatorDrive, 1.0f},  {kAmplifierGain, 1.0f},  {kPhaserFeedback, 1.0f},
                                    {kPhaserModDepth, sweep}, {kPhaserModRate, sweep}, {kPhaserWet, 1.0f},
                                    {kChorusFeedback, 1.0f},  {kChorusWet, 1.0f},      {kDelayFeedback, 1.0f},
                                    {kDelayWet, 1.0f}};
@@ -158,7 +158,7 @@ TEST(HeldNote, SeededRandomSettingsStayBoundedAndDieAway)
         Settings settings;
         for (int i = 0; i < kParameterCount; ++i) {
             const auto pick = rng() % 3;
-            settings.emplace_back(i, pick == 0 ? 0.0f
+            settings.emplace_back(i, pick == 0   ? 0.0f
                                      : pick == 1 ? 1.0f
                                                  : std::uniform_real_distribution<float>(0.0f, 1.0f)(rng));
         }

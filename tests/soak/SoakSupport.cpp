@@ -30,13 +30,31 @@ VstTimeInfo steadyTransport(double sampleRate)
 
 void scrambleTransport(VstTimeInfo& time, std::mt19937& rng)
 {
-    static const double kTempos[] = {0.0, -0.0, -120.0, 1e-30, 1e9, 1e30, 1e300,
+    static const double kTempos[] = {0.0,
+                                     -0.0,
+                                     -120.0,
+                                     1e-30,
+                                     1e9,
+                                     1e30,
+                                     1e300,
                                      std::numeric_limits<double>::infinity(),
-                                     std::numeric_limits<double>::quiet_NaN(), 999.0, 20.0, 120.0};
-    static const double kPositions[] = {-1.0, -0.25, -1e6, -1e15, -1e300, 1e7, 1e15, 1e300,
+                                     std::numeric_limits<double>::quiet_NaN(),
+                                     999.0,
+                                     20.0,
+                                     120.0};
+    static const double kPositions[] = {-1.0,
+                                        -0.25,
+                                        -1e6,
+                                        -1e15,
+                                        -1e300,
+                                        1e7,
+                                        1e15,
+                                        1e300,
                                         std::numeric_limits<double>::max(),
                                         -std::numeric_limits<double>::infinity(),
-                                        std::numeric_limits<double>::quiet_NaN(), 0.0, 3.75};
+                                        std::numeric_limits<double>::quiet_NaN(),
+                                        0.0,
+                                        3.75};
     const int count = sizeof kTempos / sizeof kTempos[0];
     const int positions = sizeof kPositions / sizeof kPositions[0];
     switch (rng() % 5) {
@@ -91,8 +109,8 @@ void mangleChunk(std::vector<uint8_t>& chunk, std::mt19937& rng)
             chunk[rng() % chunk.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
         break;
     case 4: { // non-finite and absurd values at the value fields of entries
-        static const uint32_t kBits[] = {0x7FC00000u, 0xFFC00000u, 0x7F800000u, 0xFF800000u,
-                                         0xF149F2CAu /* -1e30 */, 0x7149F2CAu /* 1e30 */};
+        static const uint32_t kBits[] = {0x7FC00000u, 0xFFC00000u, 0x7F800000u, 0xFF800000u, 0xF149F2CAu /* -1e30 */,
+                                         0x7149F2CAu /* 1e30 */};
         std::size_t at = std::string(reinterpret_cast<const char*>(chunk.data()), 4) == "vqbk" ? 12 : 0;
         at += 44;
         while (at + 12 <= chunk.size()) {

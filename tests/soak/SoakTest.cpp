@@ -92,8 +92,8 @@ float hostileValue(std::mt19937& rng)
 
 int hostileIndex(std::mt19937& rng, int count)
 {
-    static const int kOutside[] = {-1, -2, -1000, 56, 57, 1000, std::numeric_limits<int>::max(),
-                                   std::numeric_limits<int>::min()};
+    static const int kOutside[] = {
+        -1, -2, -1000, 56, 57, 1000, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
     if (rng() % 8 == 0)
         return kOutside[rng() % (sizeof kOutside / sizeof kOutside[0])];
     return static_cast<int>(rng() % static_cast<unsigned>(count));
@@ -106,7 +106,7 @@ void audioThread(TestHost& host, Counters& counters, const std::atomic<bool>& st
     std::mt19937 rng(seed);
     HostileMidi midi(seed + 1);
     std::vector<float> left, right;
-    static const float kRates[] = {8000.0f, 11025.0f, 16000.0f, 22050.0f, 32000.0f, 44100.0f,
+    static const float kRates[] = {8000.0f,  11025.0f, 16000.0f, 22050.0f,  32000.0f, 44100.0f,
                                    48000.0f, 88200.0f, 96000.0f, 176400.0f, 192000.0f};
     while (!stop.load(std::memory_order_relaxed)) {
         if (rng() % 200 == 0) {
@@ -204,7 +204,8 @@ public:
     using Thread = void (*)(TestHost&, Counters&, const std::atomic<bool>&, unsigned);
 
     Storm(TestHost& host, double share, unsigned seedOffset)
-        : host_(host), wallLimit_(environmentNumber("TARVEL_SOAK_SECONDS", 150.0) / share),
+        : host_(host),
+          wallLimit_(environmentNumber("TARVEL_SOAK_SECONDS", 150.0) / share),
           audioTarget_(environmentNumber("TARVEL_SOAK_AUDIO_SECONDS", 7200.0) / share),
           seed_(static_cast<unsigned>(environmentNumber("TARVEL_SOAK_SEED", 20261207.0)) + seedOffset)
     {
@@ -325,8 +326,8 @@ TEST(Soak, HostileTrafficFromSeveralThreads)
     ASSERT_TRUE(storm.run()) << "the audio thread stopped finishing blocks";
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
 
-    std::printf("soak: %.1f s wall, %.3f h of audio (%lld frames, %lld blocks, %lld with non-finite output)\n",
-                elapsed, counters.audioSeconds.load() / 3600.0, counters.frames.load(), counters.blocks.load(),
+    std::printf("soak: %.1f s wall, %.3f h of audio (%lld frames, %lld blocks, %lld with non-finite output)\n", elapsed,
+                counters.audioSeconds.load() / 3600.0, counters.frames.load(), counters.blocks.load(),
                 counters.nonFiniteBlocks.load());
     std::printf("soak: %lld MIDI events, %lld parameter writes, %lld program switches, %lld chunk loads, "
                 "%lld query rounds, %lld rate changes\n",

@@ -139,7 +139,10 @@ protected:
 };
 std::shared_ptr<const WaveTable> WaveTableFacts::table;
 
-bool sameLevel(const float* a, const float* b) { return std::memcmp(a, b, sizeof(float) * kLength) == 0; }
+bool sameLevel(const float* a, const float* b)
+{
+    return std::memcmp(a, b, sizeof(float) * kLength) == 0;
+}
 
 } // namespace
 
@@ -184,7 +187,8 @@ TEST_F(WaveTableFacts, SineIsOneSineOnEveryAudibleLevel)
     const float d = static_cast<float>(2.0 * 3.141592653589793 / 1024.0);
     std::vector<float> sine(kLength);
     for (int j = 0; j < kLength; ++j)
-        sine[static_cast<std::size_t>(j)] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d)));
+        sine[static_cast<std::size_t>(j)] =
+            static_cast<float>(std::sin(static_cast<double>(static_cast<float>(j) * d)));
     for (int n = 0; n <= 65; ++n)
         EXPECT_TRUE(sameLevel(table->levelData(0, n), sine.data())) << "level " << n;
     // Square, triangle and saw hold only the fundamental (amplitude exactly 1

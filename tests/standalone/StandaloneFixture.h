@@ -43,8 +43,8 @@ protected:
         const std::string log = folder + "/tarvel-" + std::to_string(++runs);
         return std::make_unique<ChildProcess>(
             argv,
-            std::vector<std::string>{"JACK_DEFAULT_SERVER=" + server, "XDG_CONFIG_HOME=" + configHome,
-                                     "HOME=" + folder, display.empty() ? "DISPLAY" : "DISPLAY=" + display},
+            std::vector<std::string>{"JACK_DEFAULT_SERVER=" + server, "XDG_CONFIG_HOME=" + configHome, "HOME=" + folder,
+                                     display.empty() ? "DISPLAY" : "DISPLAY=" + display},
             log);
     }
 

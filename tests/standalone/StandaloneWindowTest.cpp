@@ -39,8 +39,8 @@ long windowPid(Display* display, Window window)
     unsigned long count = 0, left = 0;
     unsigned char* data = nullptr;
     long pid = -1;
-    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
-                           &type, &format, &count, &left, &data) == Success &&
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL, &type,
+                           &format, &count, &left, &data) == Success &&
         data != nullptr && count == 1)
         std::memcpy(&pid, data, sizeof pid);
     if (data != nullptr)

@@ -9,7 +9,7 @@ namespace {
 // The host whose plug-in is being created; the record's user field is not
 // set yet while the constructor calls back.
 thread_local TestHost* creatingHost = nullptr;
-}
+} // namespace
 
 TestHost::TestHost(const std::string& path)
 {
@@ -198,8 +198,8 @@ int TestHost::count(VstInt32 opcode) const
     if (opcode == audioMasterGetTime)
         return getTimeCount_.load();
     std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<int>(std::count_if(calls_.begin(), calls_.end(),
-                                          [opcode](const Call& c) { return c.opcode == opcode; }));
+    return static_cast<int>(
+        std::count_if(calls_.begin(), calls_.end(), [opcode](const Call& c) { return c.opcode == opcode; }));
 }
 
 void TestHost::clearCalls()
@@ -209,8 +209,8 @@ void TestHost::clearCalls()
     getTimeCount_ = 0;
 }
 
-VstIntPtr VST_CALLBACK TestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                          void* ptr, float opt)
+VstIntPtr VST_CALLBACK TestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                          float opt)
 {
     TestHost* host = creatingHost;
     if (effect && effect->user)

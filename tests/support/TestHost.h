@@ -32,8 +32,7 @@ public:
     // effMainsChanged off and effClose; the plug-in deletes itself.
     void close();
 
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f);
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
     void setParameter(int index, float value);
     float getParameter(int index);
     std::string parameterName(int index);
@@ -67,8 +66,8 @@ public:
     std::string error;
 
 private:
-    static VstIntPtr VST_CALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                           void* ptr, float opt);
+    static VstIntPtr VST_CALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                           float opt);
     VstIntPtr answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
 
     void* library_ = nullptr;

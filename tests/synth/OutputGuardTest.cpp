@@ -21,8 +21,8 @@ protected:
         synth->setSampleRate(44100.0f);
         // Every effect wet and fed back, the echo short: all of them hold
         // the fault for a while if nothing resets them.
-        for (const char* name : {"PhaserWet", "ChorusWet", "DelayWet", "PhaserFeedback", "ChorusFeedback",
-                                 "DelayFeedback"})
+        for (const char* name :
+             {"PhaserWet", "ChorusWet", "DelayWet", "PhaserFeedback", "ChorusFeedback", "DelayFeedback"})
             synth->setParameter(index(name), 0.5f);
         synth->setParameter(index("DelayTime"), 0.0f);
         source = NonFiniteSource::attach(synth->voice(0));

@@ -1,7 +1,7 @@
-#include "dsp/Mixer.h"
 #include "dsp/ModMatrix.h"
-#include "dsp/SVFilter.h"
 #include "VoiceRoutes.h"
+#include "dsp/Mixer.h"
+#include "dsp/SVFilter.h"
 #include "tests/support/Feed.h"
 #include "tests/support/Param.h"
 
@@ -20,8 +20,13 @@ namespace {
 // and to plain buffers standing in for the oscillators' and LFOs' inputs.
 struct MatrixRig : StandInInputs {
     MatrixRig()
-        : modEnv(&effect, "ModEnv"), lfo1(&effect, "LFO1"), lfo2(&effect, "LFO2"), osc(&effect, "Osc"),
-          mixer(&effect, "Mixer", &osc, &osc), filter(&effect, "Filter", &mixer), mod(&effect, "Mod")
+        : modEnv(&effect, "ModEnv"),
+          lfo1(&effect, "LFO1"),
+          lfo2(&effect, "LFO2"),
+          osc(&effect, "Osc"),
+          mixer(&effect, "Mixer", &osc, &osc),
+          filter(&effect, "Filter", &mixer),
+          mod(&effect, "Mod")
     {
         addVoiceRoutes(mod, modEnv, lfo1, lfo2, filter, mixer);
         // Leave garbage in every destination so clearing is observable.
@@ -35,8 +40,15 @@ struct MatrixRig : StandInInputs {
     }
     std::vector<float*> destinations()
     {
-        return {filter.cutoffInput, mixer.balanceInput, mixer.ringModInput, pitch1, pitch2,
-                position1, position2, amp1, amp2};
+        return {filter.cutoffInput,
+                mixer.balanceInput,
+                mixer.ringModInput,
+                pitch1,
+                pitch2,
+                position1,
+                position2,
+                amp1,
+                amp2};
     }
 
     Effect effect;
@@ -52,7 +64,7 @@ TEST(ModMatrix, RegistersOneZeroDepthPerRouteAfterTheVoiceParameters)
 {
     MatrixRig rig;
     const char* names[] = {"ModL1Cutoff", "ModL1Balance", "ModL2Pitch", "ModL2Position", "ModMCutoff",
-                           "ModMLFOAmp", "ModMBalance", "ModMPitch", "ModMPosition", "ModMRingMod"};
+                           "ModMLFOAmp",  "ModMBalance",  "ModMPitch",  "ModMPosition",  "ModMRingMod"};
     const int first = rig.effect.findParameter("ModL1Cutoff");
     ASSERT_EQ(first, rig.effect.parameterCount() - 10);
     for (int i = 0; i < 10; ++i) {
@@ -160,7 +172,7 @@ TEST(ModMatrix, ScalerIsReadAtTheMiddleSample)
     EXPECT_EQ(out[0], 1.0f); // index 0
     mod.process(44100, kSubBlock);
     for (int j = 0; j < kSubBlock; ++j) {
-        EXPECT_EQ(out[j], 9.0f); // index 8
+        EXPECT_EQ(out[j], 9.0f);    // index 8
         EXPECT_EQ(second[j], 3.0f); // no source: a constant signal of 1
     }
 }

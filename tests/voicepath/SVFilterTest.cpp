@@ -6,8 +6,8 @@
 
 #include <cmath>
 #include <complex>
-#include <limits>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -42,7 +42,8 @@ struct FilterRig {
 
 double dampingFor(double resonance)
 {
-    return 2.0 * (1.0 - static_cast<double>(static_cast<float>(std::pow(static_cast<double>(static_cast<float>(resonance)), 0.25))));
+    return 2.0 * (1.0 - static_cast<double>(
+                            static_cast<float>(std::pow(static_cast<double>(static_cast<float>(resonance)), 0.25))));
 }
 
 } // namespace
@@ -116,9 +117,13 @@ TEST(SVFilter, FullResonanceIsClampedAndStaysBounded)
 
 TEST(SVFilter, ModeChoiceAndNames)
 {
-    struct Case { float value; int mode; const char* text; };
+    struct Case {
+        float value;
+        int mode;
+        const char* text;
+    };
     const Case cases[] = {{0.0f, 0, "LP"}, {0.16f, 0, "LP"}, {0.17f, 1, "HP"}, {0.5f, 2, "BP"},
-                          {1.0f, 3, "BR"}, {-1.0f, 0, "LP"}, {7.0f, 3, "BR"}, {NAN, 0, "LP"}};
+                          {1.0f, 3, "BR"}, {-1.0f, 0, "LP"}, {7.0f, 3, "BR"},  {NAN, 0, "LP"}};
     for (const Case& c : cases) {
         FilterRig rig(1.0f, c.value);
         rig.run(1);
@@ -197,10 +202,26 @@ TEST(SVFilter, FrequencyResponseOfEachModeMatchesTheTwoPassStructure)
         const double B[2] = {0.0, f};
         double C[2], D;
         switch (mode) {
-        case 0: C[0] = 1.0; C[1] = f; D = 0.0; break;                  // low
-        case 1: C[0] = -1.0; C[1] = -(m + f); D = 1.0; break;          // high
-        case 2: C[0] = -f; C[1] = 1.0 - f * m - f * f; D = f; break;   // band
-        default: C[0] = 0.0; C[1] = -m; D = 1.0; break;                // notch
+        case 0:
+            C[0] = 1.0;
+            C[1] = f;
+            D = 0.0;
+            break; // low
+        case 1:
+            C[0] = -1.0;
+            C[1] = -(m + f);
+            D = 1.0;
+            break; // high
+        case 2:
+            C[0] = -f;
+            C[1] = 1.0 - f * m - f * f;
+            D = f;
+            break; // band
+        default:
+            C[0] = 0.0;
+            C[1] = -m;
+            D = 1.0;
+            break; // notch
         }
         for (int k : {20, 100, 300, 500, 700, 1000, 1500, 2000}) {
             const double w = 2.0 * kPi * k / N;

@@ -1,8 +1,8 @@
-#include "dsp/FirResampler.h"
 #include "dsp/Saturator.h"
+#include "dsp/FirResampler.h"
 #include "tests/support/Feed.h"
-#include "tests/support/PlainFirRing.h"
 #include "tests/support/Param.h"
+#include "tests/support/PlainFirRing.h"
 
 #include <gtest/gtest.h>
 
@@ -70,8 +70,8 @@ TEST(FirResampler, DownsamplerSumsAllPhases)
     // Pushed last, it is the newest sample (k = 1) for phase 3 only.
     EXPECT_EQ(out[0], 4.0f * kOversampleFir[3 + 4]);
     // Second output: each push ages it by one, so phase j sees it at k = 2 + j.
-    EXPECT_FLOAT_EQ(out[1], 4.0f * (kOversampleFir[0 + 8] + kOversampleFir[1 + 12] + kOversampleFir[2 + 16]
-                                    + kOversampleFir[3 + 20]));
+    EXPECT_FLOAT_EQ(out[1], 4.0f * (kOversampleFir[0 + 8] + kOversampleFir[1 + 12] + kOversampleFir[2 + 16] +
+                                    kOversampleFir[3 + 20]));
 }
 
 namespace {

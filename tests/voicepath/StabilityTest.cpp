@@ -3,12 +3,12 @@
 // cutoff modulation far below zero): a finite input must never give a
 // non-finite sample anywhere along the path.
 
+#include "VoiceRoutes.h"
 #include "dsp/Amplifier.h"
 #include "dsp/Mixer.h"
 #include "dsp/ModMatrix.h"
 #include "dsp/SVFilter.h"
 #include "dsp/Saturator.h"
-#include "VoiceRoutes.h"
 #include "tests/support/Feed.h"
 #include "tests/support/Param.h"
 
@@ -25,9 +25,16 @@ namespace {
 
 struct VoicePath : StandInInputs {
     VoicePath()
-        : ampEnv(&effect, "AmpEnv"), modEnv(&effect, "ModEnv"), lfo1(&effect, "LFO1"), lfo2(&effect, "LFO2"),
-          mod(&effect, "Mod"), osc1(&effect, "Osc1"), osc2(&effect, "Osc2"), mixer(&effect, "Mixer", &osc1, &osc2),
-          saturator(&effect, "Saturator", &mixer), filter(&effect, "Filter", &saturator),
+        : ampEnv(&effect, "AmpEnv"),
+          modEnv(&effect, "ModEnv"),
+          lfo1(&effect, "LFO1"),
+          lfo2(&effect, "LFO2"),
+          mod(&effect, "Mod"),
+          osc1(&effect, "Osc1"),
+          osc2(&effect, "Osc2"),
+          mixer(&effect, "Mixer", &osc1, &osc2),
+          saturator(&effect, "Saturator", &mixer),
+          filter(&effect, "Filter", &saturator),
           amplifier(&effect, "Amplifier", &filter, &ampEnv)
     {
         addVoiceRoutes(mod, modEnv, lfo1, lfo2, filter, mixer);
@@ -61,9 +68,9 @@ TEST(VoicePathStability, MinuteOfExtremeParametersStaysFinite)
     // finite values; the ones that multiply the signal (ring, drive, gain)
     // get non-finite or moderate ones, since two huge gains in a row would
     // overflow any float path.
-    const char* steering[] = {"FilterCutoff", "FilterMode", "FilterResonance", "MixerBalance",
-                              "ModL1Cutoff", "ModMCutoff", "ModL1Balance", "ModMBalance",
-                              "ModL2Pitch", "ModMPitch", "ModL2Position", "ModMPosition", "ModMLFOAmp"};
+    const char* steering[] = {"FilterCutoff",  "FilterMode",   "FilterResonance", "MixerBalance", "ModL1Cutoff",
+                              "ModMCutoff",    "ModL1Balance", "ModMBalance",     "ModL2Pitch",   "ModMPitch",
+                              "ModL2Position", "ModMPosition", "ModMLFOAmp"};
     const char* gains[] = {"MixerRingMod", "SaturatorDrive", "AmplifierGain", "ModMRingMod"};
     const float steeringValues[] = {nan, inf, -inf, 1e30f, -1e30f, 1e6f, -50.0f, 0.0f, 1.0f, 0.99f, 0.01f};
     const float gainValues[] = {nan, inf, -inf, 0.0f, 0.5f, 1.0f, -1.0f, 2.0f};
@@ -96,8 +103,8 @@ TEST(VoicePathStability, MinuteOfExtremeParametersStaysFinite)
         }
         voice.process(count);
         for (int j = 0; j < count; ++j) {
-            if (!std::isfinite(voice.mixer.output[j]) || !std::isfinite(voice.saturator.output[j])
-                || !std::isfinite(voice.filter.output[j]) || !std::isfinite(voice.amplifier.output[j]))
+            if (!std::isfinite(voice.mixer.output[j]) || !std::isfinite(voice.saturator.output[j]) ||
+                !std::isfinite(voice.filter.output[j]) || !std::isfinite(voice.amplifier.output[j]))
                 ++nonFinite;
         }
         peakState = std::max(peakState, std::fabs(voice.filter.lowPass()) + std::fabs(voice.filter.bandPass()));

@@ -36,10 +36,14 @@ public:
     void draw(CDrawContext& context) override
     {
         context.fillRect(size_, CColor(255, 255, 255, 255));
-        context.fillRect(CRect(size_.left + 5, size_.top + 5, size_.left + 60, size_.top + 40), CColor(200, 30, 30, 128));
-        context.fillRect(CRect(size_.left + 30, size_.top + 20, size_.left + 90, size_.top + 55), CColor(30, 30, 200, 96));
-        context.frameRect(CRect(size_.left + 2, size_.top + 2, size_.right - 2, size_.bottom - 2), CColor(0, 120, 0, 255));
-        image_->draw(context, CRect(size_.right - 32, size_.top + 8, size_.right - 6, size_.top + 34), CPoint(0, 0), 0.5f);
+        context.fillRect(CRect(size_.left + 5, size_.top + 5, size_.left + 60, size_.top + 40),
+                         CColor(200, 30, 30, 128));
+        context.fillRect(CRect(size_.left + 30, size_.top + 20, size_.left + 90, size_.top + 55),
+                         CColor(30, 30, 200, 96));
+        context.frameRect(CRect(size_.left + 2, size_.top + 2, size_.right - 2, size_.bottom - 2),
+                          CColor(0, 120, 0, 255));
+        image_->draw(context, CRect(size_.right - 32, size_.top + 8, size_.right - 6, size_.top + 34), CPoint(0, 0),
+                     0.5f);
         dirty_ = false;
     }
 

@@ -63,7 +63,8 @@ std::vector<Area> editorAreas()
         double left = 1e9, top = 1e9, right = -1e9, bottom = -1e9;
         for (int i = 0; i < SynthEditor::kLayoutRowCount; ++i) {
             const SynthEditor::LayoutRow& row = SynthEditor::kLayout[i];
-            if (std::strcmp(row.type, group.type) != 0 || insideAnyPlate(row.x + row.width / 2.0, row.y + row.height / 2.0))
+            if (std::strcmp(row.type, group.type) != 0 ||
+                insideAnyPlate(row.x + row.width / 2.0, row.y + row.height / 2.0))
                 continue;
             left = std::min(left, static_cast<double>(row.x));
             top = std::min(top, static_cast<double>(row.y));
@@ -79,8 +80,8 @@ std::vector<Area> editorAreas()
     // width, then top to bottom and left to right.
     auto key = [](const Area& a) {
         const double centreX = a.x + a.width / 2.0;
-        return std::make_tuple(a.y >= EditorLayout::kLowerPanelTop,
-                               std::floor(centreX * 3.0 / EditorLayout::kWidth), a.y, a.x);
+        return std::make_tuple(a.y >= EditorLayout::kLowerPanelTop, std::floor(centreX * 3.0 / EditorLayout::kWidth),
+                               a.y, a.x);
     };
     std::sort(areas.begin(), areas.end(), [&](const Area& a, const Area& b) { return key(a) < key(b); });
     for (std::size_t i = 0; i < areas.size(); ++i)

@@ -14,7 +14,7 @@ struct Area {
     int number;       // 1, 2, ... in reading order: upper panel, then lower; left to right
     std::string name; // the section's title as painted ("OSC"), or what the controls are
     double x, y, width, height;
-    bool section;     // a titled section holding parameters
+    bool section; // a titled section holding parameters
 
     bool contains(double px, double py) const { return px >= x && px < x + width && py >= y && py < y + height; }
 };

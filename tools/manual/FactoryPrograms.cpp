@@ -38,8 +38,8 @@ std::vector<SheetEntry> readSheet(const std::string& path)
         for (std::string field; std::getline(columns, field, '\t');)
             fields.push_back(field);
         if (fields.size() != 7 || fields[0] != std::to_string(entries.size()))
-            throw std::runtime_error(path + ": expected slot " + std::to_string(entries.size()) + " and 7 columns in \"" +
-                                     line + "\"");
+            throw std::runtime_error(path + ": expected slot " + std::to_string(entries.size()) +
+                                     " and 7 columns in \"" + line + "\"");
         entries.push_back({fields[1], fields[2], fields[6]});
     }
     return entries;
@@ -76,7 +76,8 @@ std::string factoryPrograms(const std::string& bankPath, const std::string& shee
             category = entry.category;
             out += (out.empty() ? "" : "\n") + std::string("#### ") + category + "\n\n";
         }
-        out += "- " + std::to_string(p) + " **" + name + "**: " + entry.summary + (bend ? " (recorded bend)" : "") + "\n";
+        out +=
+            "- " + std::to_string(p) + " **" + name + "**: " + entry.summary + (bend ? " (recorded bend)" : "") + "\n";
     }
     return out;
 }

@@ -69,8 +69,8 @@ int check(const fs::path& built, const fs::path& committed)
     const std::string builtManual = readText((built / "manual.md").string());
     const std::string committedManual = readText((committed / "manual.md").string());
     if (builtManual != committedManual) {
-        std::printf("STALE %s: differs from the generated manual from line %d\n",
-                    (committed / "manual.md").c_str(), firstDifferingLine(builtManual, committedManual));
+        std::printf("STALE %s: differs from the generated manual from line %d\n", (committed / "manual.md").c_str(),
+                    firstDifferingLine(builtManual, committedManual));
         ++stale;
     }
     const std::set<std::string> builtPictures = pictures(built / "images");

@@ -168,11 +168,13 @@ bool samePicture(const std::string& a, const std::string& b, int tolerance, std:
 {
     const Surface first = load(a), second = load(b);
     const int width = cairo_image_surface_get_width(first.get()), height = cairo_image_surface_get_height(first.get());
-    if (width != cairo_image_surface_get_width(second.get()) || height != cairo_image_surface_get_height(second.get())) {
+    if (width != cairo_image_surface_get_width(second.get()) ||
+        height != cairo_image_surface_get_height(second.get())) {
         why = "the sizes differ";
         return false;
     }
-    const int strideA = cairo_image_surface_get_stride(first.get()), strideB = cairo_image_surface_get_stride(second.get());
+    const int strideA = cairo_image_surface_get_stride(first.get()),
+              strideB = cairo_image_surface_get_stride(second.get());
     const unsigned char* dataA = cairo_image_surface_get_data(first.get());
     const unsigned char* dataB = cairo_image_surface_get_data(second.get());
     // An opaque picture's fourth byte carries nothing.

@@ -166,7 +166,8 @@ Notes readNotes(const std::string& path)
         if (tab == std::string::npos || tab == 0 || tab + 1 == line.size())
             throw std::runtime_error(path + ":" + std::to_string(number) + ": expected a name, a tab and a note");
         if (!notes.emplace(line.substr(0, tab), line.substr(tab + 1)).second)
-            throw std::runtime_error(path + ":" + std::to_string(number) + ": a second note for " + line.substr(0, tab));
+            throw std::runtime_error(path + ":" + std::to_string(number) + ": a second note for " +
+                                     line.substr(0, tab));
     }
     return notes;
 }
@@ -213,9 +214,9 @@ std::string parameterReference(const Notes& notes)
             unknown += " " + note.first;
     }
     if (!missing.empty() || !unknown.empty())
-        throw std::runtime_error("the notes do not match the plug-in's parameters:" +
-                                 (missing.empty() ? "" : " no note for" + missing) +
-                                 (unknown.empty() ? "" : "; no parameter for" + unknown));
+        throw std::runtime_error(
+            "the notes do not match the plug-in's parameters:" + (missing.empty() ? "" : " no note for" + missing) +
+            (unknown.empty() ? "" : "; no parameter for" + unknown));
 
     std::string out;
     for (const Area& area : areas) {

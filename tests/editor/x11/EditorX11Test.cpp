@@ -157,9 +157,9 @@ protected:
     void openEditor()
     {
         mapHostWindow();
-        ASSERT_EQ(synth->dispatcher(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent)),
-                                    0.0f),
-                  1);
+        ASSERT_EQ(
+            synth->dispatcher(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent)), 0.0f),
+            1);
         ASSERT_TRUE(editor->getFrame()->isOpen());
         audio = std::make_unique<AudioThread>(*synth);
         idleFor(100);
@@ -216,7 +216,6 @@ protected:
     SynthEditor* editor = nullptr;
     std::unique_ptr<AudioThread> audio;
 };
-
 
 } // namespace
 
@@ -382,8 +381,8 @@ TEST_F(EditorX11Test, TheHostsEditorCommandWritesAScreenshotOfTheEditor)
 {
     const std::string path = std::string(TARVEL_BUILD_DIR) + "/editor.png";
     std::remove(path.c_str());
-    std::vector<std::string> words = {EDITOR_HOST_COMMAND, "editor", TARVEL_PLUGIN_PATH, "--screenshot", path, "--after",
-                                      "800"};
+    std::vector<std::string> words = {EDITOR_HOST_COMMAND, "editor", TARVEL_PLUGIN_PATH, "--screenshot", path,
+                                      "--after",           "800"};
     std::vector<char*> argv;
     for (std::string& w : words)
         argv.push_back(w.data());

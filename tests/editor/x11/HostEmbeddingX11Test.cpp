@@ -59,7 +59,8 @@ Control control(const char* name)
 // The editor's images as the repository keeps them.
 cairo_surface_t* image(const char* name)
 {
-    cairo_surface_t* surface = cairo_image_surface_create_from_png((std::string(TARVEL_RESOURCE_DIR) + "/" + name).c_str());
+    cairo_surface_t* surface =
+        cairo_image_surface_create_from_png((std::string(TARVEL_RESOURCE_DIR) + "/" + name).c_str());
     EXPECT_EQ(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS) << name;
     return surface;
 }
@@ -197,7 +198,8 @@ protected:
                     std::memcpy(&e, data + y * stride + 4 * x, 4);
                     const unsigned long s = XGetPixel(shot, x, y);
                     for (int shift = 0; shift <= 16 && same; shift += 8)
-                        same = std::abs(static_cast<int>((e >> shift) & 0xff) - static_cast<int>((s >> shift) & 0xff)) <= 2;
+                        same = std::abs(static_cast<int>((e >> shift) & 0xff) -
+                                        static_cast<int>((s >> shift) & 0xff)) <= 2;
                 }
             cairo_surface_destroy(expected);
             if (same)

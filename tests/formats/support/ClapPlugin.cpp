@@ -19,17 +19,16 @@ const void* CLAP_ABI ClapPlugin::hostExtension(const clap_host*, const char* id)
     static const clap_host_gui gui = {
         [](const clap_host*) {}, [](const clap_host*, uint32_t, uint32_t) { return true; },
         [](const clap_host*) { return true; }, [](const clap_host*) { return true; }, [](const clap_host*, bool) {}};
-    static const clap_host_timer_support timer = {
-        [](const clap_host* h, uint32_t, clap_id* timerId) {
-            ClapPlugin& plugin = self(h);
-            plugin.timerRegistered_ = true;
-            *timerId = plugin.timer_ = 1;
-            return true;
-        },
-        [](const clap_host* h, clap_id) {
-            self(h).timerRegistered_ = false;
-            return true;
-        }};
+    static const clap_host_timer_support timer = {[](const clap_host* h, uint32_t, clap_id* timerId) {
+                                                      ClapPlugin& plugin = self(h);
+                                                      plugin.timerRegistered_ = true;
+                                                      *timerId = plugin.timer_ = 1;
+                                                      return true;
+                                                  },
+                                                  [](const clap_host* h, clap_id) {
+                                                      self(h).timerRegistered_ = false;
+                                                      return true;
+                                                  }};
     if (std::strcmp(id, CLAP_EXT_GUI) == 0)
         return &gui;
     if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0)
@@ -200,8 +199,13 @@ std::vector<PluginUnderTest::ParameterInfo> ClapPlugin::parameterInfo()
     for (uint32_t i = 0, n = params_->count(plugin_); i < n; ++i) {
         clap_param_info info{};
         params_->get_info(plugin_, i, &info);
-        list.push_back({info.name, info.module, static_cast<float>(info.min_value), static_cast<float>(info.max_value),
-                        static_cast<float>(info.default_value), (info.flags & CLAP_PARAM_IS_AUTOMATABLE) != 0, {}});
+        list.push_back({info.name,
+                        info.module,
+                        static_cast<float>(info.min_value),
+                        static_cast<float>(info.max_value),
+                        static_cast<float>(info.default_value),
+                        (info.flags & CLAP_PARAM_IS_AUTOMATABLE) != 0,
+                        {}});
     }
     return list;
 }
@@ -274,7 +278,8 @@ bool ClapPlugin::openEditor(uintptr_t parent)
 
 void ClapPlugin::idleEditor()
 {
-    auto* timer = static_cast<const clap_plugin_timer_support*>(plugin_->get_extension(plugin_, CLAP_EXT_TIMER_SUPPORT));
+    auto* timer =
+        static_cast<const clap_plugin_timer_support*>(plugin_->get_extension(plugin_, CLAP_EXT_TIMER_SUPPORT));
     if (timerRegistered_ && timer)
         timer->on_timer(plugin_, timer_);
 }

@@ -23,11 +23,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
-#include <dlfcn.h>
 #include <unistd.h>
 #include <vector>
 
@@ -53,10 +53,7 @@ public:
         ids_.emplace(uri, id);
         return id;
     }
-    const char* unmap(LV2_URID id) const
-    {
-        return id >= 1 && id <= uris_.size() ? uris_[id - 1].c_str() : nullptr;
-    }
+    const char* unmap(LV2_URID id) const { return id >= 1 && id <= uris_.size() ? uris_[id - 1].c_str() : nullptr; }
     LV2_URID_Map map_{};
     LV2_URID_Unmap unmap_{};
 
@@ -159,18 +156,20 @@ public:
             audioCallEnds();
     }
 
-    void setParameter(int index, float value) override { controls_[controlPorts_.at(static_cast<std::size_t>(index))] = value; }
+    void setParameter(int index, float value) override
+    {
+        controls_[controlPorts_.at(static_cast<std::size_t>(index))] = value;
+    }
     float parameter(int index) override { return controls_[controlPorts_.at(static_cast<std::size_t>(index))]; }
 
     std::vector<uint8_t> saveState() override
     {
         char dirTemplate[] = "/tmp/tarvel-lv2-state-XXXXXX";
         const std::string dir = mkdtemp(dirTemplate);
-        LilvState* state = lilv_state_new_from_instance(plugin_, instance_, &uridMap_.map_, nullptr, nullptr,
-                                                        nullptr, dir.c_str(), &Lv2Plugin::portValue, this,
+        LilvState* state = lilv_state_new_from_instance(plugin_, instance_, &uridMap_.map_, nullptr, nullptr, nullptr,
+                                                        dir.c_str(), &Lv2Plugin::portValue, this,
                                                         LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features_.data());
-        lilv_state_save(world_, &uridMap_.map_, &uridMap_.unmap_, state, nullptr, dir.c_str(),
-                        "state.ttl");
+        lilv_state_save(world_, &uridMap_.map_, &uridMap_.unmap_, state, nullptr, dir.c_str(), "state.ttl");
         lilv_state_free(state);
         std::ifstream in(dir + "/state.ttl", std::ios::binary);
         std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
@@ -185,8 +184,8 @@ public:
         char dirTemplate[] = "/tmp/tarvel-lv2-state-XXXXXX";
         const std::string dir = mkdtemp(dirTemplate);
         const std::string file = dir + "/state.ttl";
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         LilvState* state = lilv_state_new_from_file(world_, &uridMap_.map_, nullptr, file.c_str());
         std::remove(file.c_str());
         rmdir(dir.c_str());
@@ -206,11 +205,16 @@ public:
             LilvNode* name = lilv_port_get_name(plugin_, port);
             LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
             lilv_port_get_range(plugin_, port, &def, &min, &max);
-            list.push_back({lilv_node_as_string(name), lilv_node_as_string(lilv_port_get_symbol(plugin_, port)),
-                            lilv_node_as_float(min), lilv_node_as_float(max), lilv_node_as_float(def),
-                            !lilv_port_has_property(plugin_, port, notAutomatic), {}});
+            list.push_back({lilv_node_as_string(name),
+                            lilv_node_as_string(lilv_port_get_symbol(plugin_, port)),
+                            lilv_node_as_float(min),
+                            lilv_node_as_float(max),
+                            lilv_node_as_float(def),
+                            !lilv_port_has_property(plugin_, port, notAutomatic),
+                            {}});
             if (LilvScalePoints* points = lilv_port_get_scale_points(plugin_, port)) {
-                LILV_FOREACH (scale_points, it, points) {
+                LILV_FOREACH(scale_points, it, points)
+                {
                     const LilvScalePoint* point = lilv_scale_points_get(points, it);
                     list.back().scalePoints.emplace_back(lilv_node_as_float(lilv_scale_point_get_value(point)),
                                                          lilv_node_as_string(lilv_scale_point_get_label(point)));
@@ -256,20 +260,21 @@ public:
     // One property of the plug-in's state, as its state interface saves it.
     std::string stateProperty(const std::string& keyUri)
     {
-        const auto* iface = static_cast<const LV2_State_Interface*>(
-            lilv_instance_get_extension_data(instance_, LV2_STATE__interface));
+        const auto* iface =
+            static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance_, LV2_STATE__interface));
         struct Capture {
             LV2_URID key;
             std::string value;
         } capture{uridMap_.map(keyUri.c_str()), {}};
-        iface->save(lilv_instance_get_handle(instance_),
-                    [](LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t, uint32_t) {
-                        auto* c = static_cast<Capture*>(h);
-                        if (key == c->key)
-                            c->value.assign(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), size));
-                        return LV2_STATE_SUCCESS;
-                    },
-                    &capture, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features_.data());
+        iface->save(
+            lilv_instance_get_handle(instance_),
+            [](LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t, uint32_t) {
+                auto* c = static_cast<Capture*>(h);
+                if (key == c->key)
+                    c->value.assign(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), size));
+                return LV2_STATE_SUCCESS;
+            },
+            &capture, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features_.data());
         return capture.value;
     }
 
@@ -310,14 +315,13 @@ private:
     {
         // The options the plug-in reads at instantiation.
         const int32_t block = maxBlock_;
-        options_ = {
-            {LV2_OPTIONS_INSTANCE, 0, uridMap_.map(LV2_PARAMETERS__sampleRate), sizeof(float),
-             uridMap_.map(LV2_ATOM__Float), &sampleRate_},
-            {LV2_OPTIONS_INSTANCE, 0, uridMap_.map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
-             uridMap_.map(LV2_ATOM__Int), &maxBlock_},
-            {LV2_OPTIONS_INSTANCE, 0, uridMap_.map(LV2_BUF_SIZE__nominalBlockLength), sizeof(int32_t),
-             uridMap_.map(LV2_ATOM__Int), &maxBlock_},
-            {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        options_ = {{LV2_OPTIONS_INSTANCE, 0, uridMap_.map(LV2_PARAMETERS__sampleRate), sizeof(float),
+                     uridMap_.map(LV2_ATOM__Float), &sampleRate_},
+                    {LV2_OPTIONS_INSTANCE, 0, uridMap_.map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
+                     uridMap_.map(LV2_ATOM__Int), &maxBlock_},
+                    {LV2_OPTIONS_INSTANCE, 0, uridMap_.map(LV2_BUF_SIZE__nominalBlockLength), sizeof(int32_t),
+                     uridMap_.map(LV2_ATOM__Int), &maxBlock_},
+                    {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
         (void)block;
         schedule_.handle = this;
         schedule_.schedule_work = [](LV2_Worker_Schedule_Handle h, uint32_t size, const void* data) {
@@ -326,9 +330,10 @@ private:
             const auto* worker = static_cast<const LV2_Worker_Interface*>(
                 lilv_instance_get_extension_data(self->instance_, LV2_WORKER__interface));
             if (worker)
-                worker->work(lilv_instance_get_handle(self->instance_),
-                             [](LV2_Worker_Respond_Handle, uint32_t, const void*) { return LV2_WORKER_SUCCESS; },
-                             nullptr, size, data);
+                worker->work(
+                    lilv_instance_get_handle(self->instance_),
+                    [](LV2_Worker_Respond_Handle, uint32_t, const void*) { return LV2_WORKER_SUCCESS; }, nullptr, size,
+                    data);
             return LV2_WORKER_SUCCESS;
         };
         featureList_ = {{LV2_URID__map, &uridMap_.map_},
@@ -374,7 +379,8 @@ private:
         LilvNode* presetClass = lilv_new_uri(world_, LV2_PRESETS__Preset);
         LilvNode* label = lilv_new_uri(world_, LILV_NS_RDFS "label");
         LilvNodes* presets = lilv_plugin_get_related(plugin_, presetClass);
-        LILV_FOREACH (nodes, it, presets) {
+        LILV_FOREACH(nodes, it, presets)
+        {
             const LilvNode* preset = lilv_nodes_get(presets, it);
             lilv_world_load_resource(world_, preset);
             LilvNodes* labels = lilv_world_find_nodes(world_, preset, label, nullptr);

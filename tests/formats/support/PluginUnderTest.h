@@ -22,8 +22,7 @@ public:
     virtual void activate(int sampleRate, int maxBlock) = 0;
     // One block: its events (deltaFrames within the block) and the transport
     // at its first frame.
-    virtual void process(const VstEvents* events, const VstTimeInfo& time, float* left, float* right,
-                         int frames) = 0;
+    virtual void process(const VstEvents* events, const VstTimeInfo& time, float* left, float* right, int frames) = 0;
     // Whether the host announces the transport with every block (the
     // default) or, as Ardour does for LV2, only where it jumps or the tempo
     // changes, leaving the plug-in to carry the position forward.

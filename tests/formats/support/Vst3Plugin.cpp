@@ -56,7 +56,8 @@ struct Stream {
             {noInterface, noCount, noCount},
             {[](void* self, void* buffer, int32_t size, int32_t* read) -> v3_result {
                  Stream& s = of(self);
-                 const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(size, 0)), s.bytes.size() - s.at);
+                 const std::size_t n =
+                     std::min<std::size_t>(static_cast<std::size_t>(std::max(size, 0)), s.bytes.size() - s.at);
                  if (n > 0)
                      std::memcpy(buffer, s.bytes.data() + s.at, n);
                  s.at += n;
@@ -74,9 +75,11 @@ struct Stream {
              },
              [](void* self, int64_t pos, int32_t mode, int64_t* result) -> v3_result {
                  Stream& s = of(self);
-                 const int64_t base = mode == V3_SEEK_SET ? 0 : mode == V3_SEEK_CUR ? static_cast<int64_t>(s.at)
-                                                                                    : static_cast<int64_t>(s.bytes.size());
-                 s.at = static_cast<std::size_t>(std::clamp<int64_t>(base + pos, 0, static_cast<int64_t>(s.bytes.size())));
+                 const int64_t base = mode == V3_SEEK_SET   ? 0
+                                      : mode == V3_SEEK_CUR ? static_cast<int64_t>(s.at)
+                                                            : static_cast<int64_t>(s.bytes.size());
+                 s.at =
+                     static_cast<std::size_t>(std::clamp<int64_t>(base + pos, 0, static_cast<int64_t>(s.bytes.size())));
                  if (result)
                      *result = static_cast<int64_t>(s.at);
                  return V3_OK;
@@ -339,7 +342,8 @@ public:
     float parameter(int index) override
     {
         return static_cast<float>(
-            v3_cpp_obj(controller_)->get_parameter_normalised(controller_, params_.at(static_cast<std::size_t>(index))));
+            v3_cpp_obj(controller_)
+                ->get_parameter_normalised(controller_, params_.at(static_cast<std::size_t>(index))));
     }
 
     std::vector<uint8_t> saveState() override
@@ -370,8 +374,13 @@ public:
             if (info.flags & (V3_PARAM_IS_HIDDEN | V3_PARAM_PROGRAM_CHANGE))
                 continue;
             // VST3 identifies a parameter by its number; it shows values normalised.
-            list.push_back({narrow(info.title), std::to_string(info.param_id), 0.0f, 1.0f,
-                            static_cast<float>(info.default_normalised_value), (info.flags & V3_PARAM_CAN_AUTOMATE) != 0, {}});
+            list.push_back({narrow(info.title),
+                            std::to_string(info.param_id),
+                            0.0f,
+                            1.0f,
+                            static_cast<float>(info.default_normalised_value),
+                            (info.flags & V3_PARAM_CAN_AUTOMATE) != 0,
+                            {}});
         }
         return list;
     }
@@ -379,20 +388,24 @@ public:
     std::string parameterText(int index, float value) override
     {
         v3_str_128 text{};
-        v3_cpp_obj(controller_)->get_parameter_string_for_value(controller_, params_.at(static_cast<std::size_t>(index)),
-                                                                 value, text);
+        v3_cpp_obj(controller_)
+            ->get_parameter_string_for_value(controller_, params_.at(static_cast<std::size_t>(index)), value, text);
         return narrow(text);
     }
 
-    std::string stateValue(const std::string& key) override { return dpfStateValue(saveState(), key); }
+    std::string stateValue(const std::string& key) override
+    {
+        return dpfStateValue(saveState(), key);
+    }
 
     std::vector<std::string> presets() override
     {
         std::vector<std::string> names;
         for (int32_t i = 0; programParam_ != kNone && i <= programSteps_; ++i) {
             v3_str_128 text{};
-            v3_cpp_obj(controller_)->get_parameter_string_for_value(controller_, programParam_,
-                                                                     static_cast<double>(i) / programSteps_, text);
+            v3_cpp_obj(controller_)
+                ->get_parameter_string_for_value(controller_, programParam_, static_cast<double>(i) / programSteps_,
+                                                 text);
             names.push_back(narrow(text));
         }
         return names;
@@ -402,8 +415,9 @@ public:
     {
         if (programParam_ == kNone || index < 0 || index > programSteps_)
             return false;
-        return v3_cpp_obj(controller_)->set_parameter_normalised(controller_, programParam_,
-                                                                 static_cast<double>(index) / programSteps_) == V3_OK;
+        return v3_cpp_obj(controller_)
+                   ->set_parameter_normalised(controller_, programParam_, static_cast<double>(index) / programSteps_) ==
+               V3_OK;
     }
 
 private:

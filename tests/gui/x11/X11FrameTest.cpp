@@ -114,8 +114,8 @@ protected:
     std::unique_ptr<Screen> grab(CFrame& frame)
     {
         XSync(display, False);
-        XImage* image = XGetImage(display, static_cast<Window>(frame.getNativeWindow()), 0, 0, kWidth, kHeight,
-                                  AllPlanes, ZPixmap);
+        XImage* image =
+            XGetImage(display, static_cast<Window>(frame.getNativeWindow()), 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
         return image ? std::make_unique<Screen>(image) : nullptr;
     }
 
@@ -135,7 +135,6 @@ protected:
             }
         return count;
     }
-
 };
 
 int openFileDescriptors()

@@ -47,7 +47,10 @@ struct Synth {
 
 FakeSynthLog theLog;
 
-Synth* self(AEffect* e) { return static_cast<Synth*>(e->object); }
+Synth* self(AEffect* e)
+{
+    return static_cast<Synth*>(e->object);
+}
 
 void putFloat(std::vector<uint8_t>& out, float v)
 {
@@ -286,12 +289,21 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
     }
 }
 
-void setParameter(AEffect* e, VstInt32 index, float value) { self(e)->programs[self(e)->current].values[index] = value; }
-float getParameter(AEffect* e, VstInt32 index) { return self(e)->programs[self(e)->current].values[index]; }
+void setParameter(AEffect* e, VstInt32 index, float value)
+{
+    self(e)->programs[self(e)->current].values[index] = value;
+}
+float getParameter(AEffect* e, VstInt32 index)
+{
+    return self(e)->programs[self(e)->current].values[index];
+}
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) FakeSynthLog* fakeSynthLog() { return &theLog; }
+extern "C" __attribute__((visibility("default"))) FakeSynthLog* fakeSynthLog()
+{
+    return &theLog;
+}
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host)
 {

@@ -6,7 +6,7 @@
 #include <vector>
 
 struct FakeSynthEvent {
-    int64_t frame;   // block start + deltaFrames
+    int64_t frame; // block start + deltaFrames
     int32_t deltaFrames;
     int32_t blockSize; // sampleFrames of the block it arrived for
     bool sysex;

@@ -3,4 +3,7 @@
 
 #include "vst/VstAbi.h"
 
-extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback) { return nullptr; }
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback)
+{
+    return nullptr;
+}

@@ -15,8 +15,7 @@ constexpr float kQuiet = 0.001f;
 
 // The ports of `client` of a type and direction (jack_get_ports matches a
 // regular expression on the full name).
-std::vector<std::string> portsOf(jack_client_t* self, const std::string& client, const char* type,
-                                 unsigned long flags)
+std::vector<std::string> portsOf(jack_client_t* self, const std::string& client, const char* type, unsigned long flags)
 {
     std::string pattern = "^";
     for (char c : client) {

@@ -10,7 +10,9 @@
 
 namespace {
 
-void quiet(const char*) {}
+void quiet(const char*)
+{
+}
 
 } // namespace
 
@@ -27,10 +29,10 @@ JackServer::JackServer(const std::string& logFolder, int sampleRate, int period)
     // libjack reports every failed attempt while the server comes up.
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
-    process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"jackd", "--no-realtime", "--name", name_, "-d", "dummy", "--rate",
-                                 std::to_string(sampleRate), "--period", std::to_string(period)},
-        std::vector<std::string>{}, logFolder + "/jackd-" + name_);
+    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{"jackd", "--no-realtime", "--name", name_, "-d",
+                                                                       "dummy", "--rate", std::to_string(sampleRate),
+                                                                       "--period", std::to_string(period)},
+                                              std::vector<std::string>{}, logFolder + "/jackd-" + name_);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (process_->running() && std::chrono::steady_clock::now() < deadline) {
         jack_status_t status{};

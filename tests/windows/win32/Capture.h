@@ -54,8 +54,7 @@ inline bool writePng(const std::vector<std::uint32_t>& pixels, int width, int he
         std::vector<std::uint32_t> opaque(pixels);
         for (auto& p : opaque)
             p |= 0xff000000u;
-        Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppARGB,
-                               reinterpret_cast<BYTE*>(opaque.data()));
+        Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(opaque.data()));
         UINT count = 0, bytes = 0;
         Gdiplus::GetImageEncodersSize(&count, &bytes);
         std::vector<unsigned char> storage(bytes ? bytes : 1);
@@ -90,8 +89,8 @@ inline HWND hostWindow(int width, int height, const wchar_t* title)
     RECT r{0, 0, width, height};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     AdjustWindowRect(&r, style, FALSE);
-    HWND window = CreateWindowExW(0, name, title, style, 0, 0, r.right - r.left, r.bottom - r.top, nullptr,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateWindowExW(0, name, title, style, 0, 0, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
     if (window) {
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
