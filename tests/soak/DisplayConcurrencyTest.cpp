@@ -16,8 +16,12 @@ TEST(Concurrency, DisplayTextsWhileTheAudioThreadRefreshesLiveValues)
     const int lfoSpeed = 9, lfoSync = 10, delaySync = 53, delayTime = 54;
     host.noteOn(60);
 
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop{false}, asking{false};
     std::thread audio([&] {
+        // Not before the texts are being asked for: on a loaded machine the
+        // blocks could otherwise all be done before the first question.
+        while (!asking.load())
+            std::this_thread::yield();
         std::vector<float> left, right;
         for (int block = 0; block < 3000; ++block)
             host.process(64, left, right);
@@ -25,6 +29,7 @@ TEST(Concurrency, DisplayTextsWhileTheAudioThreadRefreshesLiveValues)
     });
     long texts = 0;
     bool allNonEmpty = true;
+    asking = true;
     for (int k = 0; !stop.load(); ++k) {
         host.setParameter(lfoSync, k % 2 ? 1.0f : 0.0f);
         host.setParameter(delaySync, k % 3 ? 1.0f : 0.0f);
