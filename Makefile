@@ -30,9 +30,10 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 TSAN_TARGETS = synth_tests programs_tests instances_tests soak_tests
 TSAN_TESTS = ^(Concurrency|Instances|Soak)\.
 
-# The normal tree treats warnings as errors, with the stricter conversion
-# and shadowing warnings (TARVEL_STRICT_WARNINGS). The sanitizer trees do
-# not: their instrumentation changes what the compiler can prove.
+# The normal tree and the Windows cross build treat warnings as errors,
+# with the stricter conversion and shadowing warnings
+# (TARVEL_STRICT_WARNINGS). The sanitizer trees do not: their
+# instrumentation changes what the compiler can prove.
 STRICT_FLAGS ?= -DTARVEL_STRICT_WARNINGS=ON
 
 .PHONY: all deps build test test-asan test-tsan demo docs clean install install-user package package-deb
@@ -162,7 +163,7 @@ deps-windows:
 	fi
 
 $(WINDOWS_BUILD)/CMakeCache.txt: | deps-windows
-	cmake -S . -B $(WINDOWS_BUILD) $(WINDOWS_CMAKE_FLAGS)
+	cmake -S . -B $(WINDOWS_BUILD) $(WINDOWS_CMAKE_FLAGS) $(STRICT_FLAGS)
 
 build-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
