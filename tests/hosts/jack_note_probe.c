@@ -19,6 +19,7 @@
 #include <errno.h>
 #include <getopt.h>
 #include <stdatomic.h>
+#include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>

@@ -10,6 +10,7 @@
  */
 #include "pitch.h"
 
+#include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,4 +1,5 @@
 #include "support/JackProbe.h"
+#include "pitch.h"
 
 #include <jack/midiport.h>
 
@@ -127,7 +128,7 @@ JackProbe::Take JackProbe::play(int note, int program, std::chrono::milliseconds
     for (uint32_t i = 0; i < noteOn_; ++i)
         for (const auto& channel : record_)
             take.leadInPeak = std::max(take.leadInPeak, std::fabs(static_cast<double>(channel[i])));
-    take.pitchHz = pitchOf(record_[0].data() + from, to - from, rate_);
+    take.pitchHz = estimate_pitch(record_[0].data() + from, to - from, rate_);
     return take;
 }
 
@@ -190,40 +191,4 @@ std::string JackProbe::addMidiSource(const char* shortName)
 std::string JackProbe::midiOutputName() const
 {
     return jack_port_name(midiOut_);
-}
-
-// The fundamental by normalised autocorrelation: the first lag whose
-// correlation comes within 10 % of the best, refined by a parabola. Holds
-// for sines and for waves rich in harmonics alike.
-double JackProbe::pitchOf(const float* x, std::size_t count, unsigned rate)
-{
-    const std::size_t minLag = rate / 2000, maxLag = rate / 30;
-    if (count < 2 * maxLag)
-        return 0.0;
-    const std::size_t window = count - maxLag;
-    std::vector<double> r(maxLag + 2, 0.0);
-    double e0 = 0.0;
-    for (std::size_t i = 0; i < window; ++i)
-        e0 += static_cast<double>(x[i]) * static_cast<double>(x[i]);
-    if (e0 <= 0.0)
-        return 0.0;
-    double best = -1.0;
-    for (std::size_t lag = minLag; lag <= maxLag + 1; ++lag) {
-        double s = 0.0, e1 = 0.0;
-        for (std::size_t i = 0; i < window; ++i) {
-            s += static_cast<double>(x[i]) * static_cast<double>(x[i + lag]);
-            e1 += static_cast<double>(x[i + lag]) * static_cast<double>(x[i + lag]);
-        }
-        r[lag] = s / std::sqrt(e0 * e1 + 1e-30);
-        if (lag <= maxLag)
-            best = std::max(best, r[lag]);
-    }
-    for (std::size_t lag = minLag + 1; lag <= maxLag; ++lag)
-        if (r[lag] >= 0.9 * best && r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1]) {
-            const double a = r[lag - 1], b = r[lag], c = r[lag + 1];
-            const double d = a - 2.0 * b + c;
-            const double offset = d != 0.0 ? 0.5 * (a - c) / d : 0.0;
-            return static_cast<double>(rate) / (static_cast<double>(lag) + offset);
-        }
-    return 0.0;
 }

@@ -43,8 +43,6 @@ public:
     std::string addMidiSource(const char* shortName);
     std::string midiOutputName() const;
 
-    static double pitchOf(const float* samples, std::size_t count, unsigned rate);
-
 private:
     static int process(jack_nframes_t frames, void* self);
 

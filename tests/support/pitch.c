@@ -1,18 +1,10 @@
-/*
- * The pitch of a held note, for the tools that check what a host played.
- *
- * Normalised autocorrelation over lags of 30 Hz to 2 kHz: the first peak
- * that comes within 10 % of the best one is the period (a harmonic-rich wave
- * correlates almost as well at two periods as at one, never better),
- * refined between samples by a parabola. 0 for silence.
- */
-#pragma once
+/* See pitch.h. */
+#include "pitch.h"
 
 #include <math.h>
-#include <stddef.h>
 #include <stdlib.h>
 
-static double estimate_pitch(const float* x, size_t n, unsigned rate)
+double estimate_pitch(const float* x, size_t n, unsigned rate)
 {
     const size_t min_lag = rate / 2000, max_lag = rate / 30;
     if (n < 2 * max_lag)
@@ -45,8 +37,7 @@ static double estimate_pitch(const float* x, size_t n, unsigned rate)
     return hz;
 }
 
-/* The distance of `hz` from `expected` in cents (huge when there is no pitch). */
-static double cents_off(double hz, double expected)
+double cents_off(double hz, double expected)
 {
     return hz > 0.0 ? 1200.0 * log2(hz / expected) : 1e9;
 }
