@@ -1,7 +1,6 @@
 #include "dsp/Delay.h"
 
 #include "dsp/NonFinite.h"
-#include "dsp/NonNegativeFloor.h"
 #include "dsp/SyncDivisions.h"
 
 #include <algorithm>
@@ -11,11 +10,6 @@
 namespace Vorn {
 
 namespace {
-
-int divisionIndex(float v)
-{
-    return nonNegativeFloor(unitRange(v) * static_cast<float>(kSyncDivisionCount - 1) + 0.5f);
-}
 
 // Lengths beyond the ring (and a NaN or infinite product) become the
 // longest echo the ring holds rather than wrapping around it.
@@ -50,7 +44,7 @@ uint16_t Delay::length(int sampleRate) const
         if (!(tempo > 0.0f))
             return static_cast<uint16_t>(kLongestEcho);
         const float beat = 60.0f / tempo;
-        const float seconds = beat * kSyncDivisions[divisionIndex(*time_)].wholeNotes * 4.0f;
+        const float seconds = beat * kSyncDivisions[choiceIndex(*time_, kSyncDivisionCount)].wholeNotes * 4.0f;
         return clampLength(seconds * fs);
     }
     const float t = atLeast(readLive(time_), 0.01f);
@@ -105,7 +99,7 @@ int Delay::format(const float* param, float value, char* text, std::size_t size)
         return std::snprintf(text, size, "%0.0f%%", static_cast<double>(value * 100.0f));
     if (param == time_) {
         if (readLive(sync_) >= 0.5f)
-            return std::snprintf(text, size, "%s", kSyncDivisions[divisionIndex(value)].name);
+            return std::snprintf(text, size, "%s", kSyncDivisions[choiceIndex(value, kSyncDivisionCount)].name);
         // Free time shows the live value, as the echo currently plays it.
         const float t = atLeast(readLive(time_), 0.01f);
         return std::snprintf(text, size, "%0.2fs", static_cast<double>(t));

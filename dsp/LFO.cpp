@@ -1,7 +1,6 @@
 #include "dsp/LFO.h"
 
 #include "dsp/NonFinite.h"
-#include "dsp/NonNegativeFloor.h"
 #include "dsp/SyncDivisions.h"
 #include "dsp/TableReader.h"
 #include "dsp/WaveTable.h"
@@ -19,11 +18,6 @@ namespace {
 bool isOn(float value)
 {
     return value >= 0.5f;
-}
-
-int choice(float value, int choices)
-{
-    return nonNegativeFloor(static_cast<float>(choices - 1) * clampSetting(value, 0.0f, 1.0f) + 0.5f);
 }
 
 float freeRate(float speed)
@@ -60,7 +54,7 @@ int LFO::format(const float* param, float value, char* text, std::size_t size)
         return std::snprintf(text, size, "%s", isOn(value) ? "on" : "off");
     if (param == speed_) {
         if (isOn(readLive(sync_)))
-            return std::snprintf(text, size, "%s", kSyncDivisions[choice(value, kSyncDivisionCount)].name);
+            return std::snprintf(text, size, "%s", kSyncDivisions[choiceIndex(value, kSyncDivisionCount)].name);
         // Shows the rate the LFO runs at: a negative value runs at the floor,
         // so it must not show as the rate of its magnitude.
         const float v = atLeast(value, 0.0f);
@@ -68,7 +62,7 @@ int LFO::format(const float* param, float value, char* text, std::size_t size)
         return std::snprintf(text, size, c < 10.0f ? "%0.1fhz" : "%0.0fhz", static_cast<double>(c));
     }
     if (param == wave_)
-        return std::snprintf(text, size, "%s", waveName(choice(value, WaveTable::kWaveCount)));
+        return std::snprintf(text, size, "%s", waveName(choiceIndex(value, WaveTable::kWaveCount)));
     return Module::format(param, value, text, size);
 }
 
@@ -82,7 +76,7 @@ void LFO::prepare()
     const double position = owner->songPosition();
     if (!(position > 0.0) || !(position <= static_cast<double>(std::numeric_limits<float>::max())))
         return;
-    const float len = divisionBeats(choice(*speed_, kSyncDivisionCount));
+    const float len = divisionBeats(choiceIndex(*speed_, kSyncDivisionCount));
     const float p = static_cast<float>(position);
     const float cycles = std::fmod(p, len) / len;
     const double scaled = static_cast<double>(cycles) * static_cast<double>(phase_.maximumPhase);
@@ -109,7 +103,7 @@ uint32_t LFO::computeIncrement(int sampleRate) const
 {
     float rate;
     if (isOn(*sync_)) {
-        const float len = divisionBeats(choice(*speed_, kSyncDivisionCount));
+        const float len = divisionBeats(choiceIndex(*speed_, kSyncDivisionCount));
         rate = owner->tempo() / (len * 60.0f);
     } else {
         rate = freeRate(*speed_);
@@ -156,7 +150,7 @@ void LFO::process(int sampleRate, int count)
         return;
     }
     // Always the richest level: the LFO keeps the full band-limited shape.
-    const float* t = table_->levelData(choice(*wave_, WaveTable::kWaveCount), 0);
+    const float* t = table_->levelData(choiceIndex(*wave_, WaveTable::kWaveCount), 0);
     if (middleOnly_ && count > 0) {
         const int middle = count / 2;
         // The phase after middle + 1 steps, as the frame loop reaches it.

@@ -12,6 +12,8 @@
 // a non-finite value got in, and the instrument's output guard, which sends
 // no NaN or infinity to the host (Synth::silenceNonFinite).
 
+#include "dsp/NonNegativeFloor.h"
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -31,6 +33,14 @@ inline float clampSetting(float v, float lo, float hi)
 inline float atLeast(float v, float lo)
 {
     return v >= lo ? v : lo;
+}
+
+// A knob that picks one of `choices` entries (a wave, a mode, a tempo
+// division): its 0..1 range in even steps, each entry from half a step
+// below it to half a step above; NaN picks the first entry.
+inline int choiceIndex(float v, int choices)
+{
+    return nonNegativeFloor(static_cast<float>(choices - 1) * clampSetting(v, 0.0f, 1.0f) + 0.5f);
 }
 
 // A level or mix amount inside 0..1 (wet, feedback, crush): NaN and both

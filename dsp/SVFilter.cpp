@@ -3,7 +3,6 @@
 #include "dsp/InstructionSet.h"
 #include "dsp/NonFinite.h"
 #include "dsp/NonFiniteWatch.h"
-#include "dsp/NonNegativeFloor.h"
 #include "dsp/SVFilterLoop.h"
 
 #if defined(VORN_X86_KERNELS)
@@ -41,7 +40,7 @@ const char* SVFilter::modeName(int index)
 
 int SVFilter::modeIndex(float value)
 {
-    return nonNegativeFloor(3.0f * clampSetting(value, 0.0f, 1.0f) + 0.5f);
+    return choiceIndex(value, kModeCount);
 }
 
 SVFilter::SVFilter(Effect* owner_, const char* name_, const Module* input)

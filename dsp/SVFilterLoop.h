@@ -46,11 +46,10 @@ template <int Selected, class T, class Input, class Output>
     const T cB = mBL * bL + mBB * bB;
 
     // One sample's output from the state before it (low, band), its input
-    // and the state after it; leaves the second pass's band input in band1.
-    auto emit = [&](int j, const T& lowBefore, const T& bandBefore, const T& x, const T& lowNext, const T& bandNext,
-                    T& band1) {
+    // and the state after it.
+    auto emit = [&](int j, const T& lowBefore, const T& bandBefore, const T& x, const T& lowNext, const T& bandNext) {
         const T low1 = lowBefore + f * bandBefore;
-        band1 = k * bandBefore - f * lowBefore + f * x;
+        const T band1 = k * bandBefore - f * lowBefore + f * x;
         T y1, y2;
         if constexpr (Selected == 0) { // low-pass
             y1 = low1;
@@ -68,7 +67,7 @@ template <int Selected, class T, class Input, class Output>
         output(j, y1, y2);
     };
 
-    T x0, x1, unused;
+    T x0, x1;
     int j = 0;
     for (; j + 2 <= count; j += 2) {
         input(j, x0);
@@ -77,8 +76,8 @@ template <int Selected, class T, class Input, class Output>
         const T bandMid = mBL * low + mBB * band + bB * x0;
         const T lowEnd = nLL * low + nLB * band + (cL * x0 + bL * x1);
         const T bandEnd = nBL * low + nBB * band + (cB * x0 + bB * x1);
-        emit(j, low, band, x0, lowMid, bandMid, unused);
-        emit(j + 1, lowMid, bandMid, x1, lowEnd, bandEnd, unused);
+        emit(j, low, band, x0, lowMid, bandMid);
+        emit(j + 1, lowMid, bandMid, x1, lowEnd, bandEnd);
         low = lowEnd;
         band = bandEnd;
     }
@@ -86,7 +85,7 @@ template <int Selected, class T, class Input, class Output>
         input(j, x0);
         const T lowEnd = mLL * low + mLB * band + bL * x0;
         const T bandEnd = mBL * low + mBB * band + bB * x0;
-        emit(j, low, band, x0, lowEnd, bandEnd, unused);
+        emit(j, low, band, x0, lowEnd, bandEnd);
         low = lowEnd;
         band = bandEnd;
     }

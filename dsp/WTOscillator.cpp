@@ -1,7 +1,6 @@
 #include "dsp/WTOscillator.h"
 
 #include "dsp/NonFinite.h"
-#include "dsp/NonNegativeFloor.h"
 #include "dsp/TableReader.h"
 
 #include <cmath>
@@ -43,7 +42,7 @@ WTOscillator::WTOscillator(Effect* owner_, const char* name_, const WaveTable* t
 
 int WTOscillator::waveIndex(float value)
 {
-    return nonNegativeFloor(8.0f * clampSetting(value, 0.0f, 1.0f) + 0.5f);
+    return choiceIndex(value, WaveTable::kWaveCount);
 }
 
 int WTOscillator::levelFor(int limit)
