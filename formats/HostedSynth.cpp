@@ -264,36 +264,20 @@ void HostedSynth::chooseProgram(int index)
     hostKnowsStoredValues();
 }
 
-std::vector<uint8_t> HostedSynth::bankChunk()
+std::vector<uint8_t> HostedSynth::chunk(bool program)
 {
     void* data = nullptr;
-    const VstInt32 size = synth_->getChunk(&data, false);
+    const VstInt32 size = synth_->getChunk(&data, program);
     const auto* bytes = static_cast<const uint8_t*>(data);
     return std::vector<uint8_t>(bytes, bytes + (size > 0 ? size : 0));
 }
 
-std::vector<uint8_t> HostedSynth::currentProgramChunk()
-{
-    void* data = nullptr;
-    const VstInt32 size = synth_->getChunk(&data, true);
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    return std::vector<uint8_t>(bytes, bytes + (size > 0 ? size : 0));
-}
-
-void HostedSynth::loadBankChunk(const uint8_t* data, std::size_t size)
+void HostedSynth::loadChunk(bool program, const uint8_t* data, std::size_t size)
 {
     if (data == nullptr || size == 0 || size > 0x7fffffff)
         return;
     std::vector<uint8_t> copy(data, data + size);
-    synth_->setChunk(copy.data(), static_cast<VstInt32>(copy.size()), false);
-}
-
-void HostedSynth::loadProgramChunk(const uint8_t* data, std::size_t size)
-{
-    if (data == nullptr || size == 0 || size > 0x7fffffff)
-        return;
-    std::vector<uint8_t> copy(data, data + size);
-    synth_->setChunk(copy.data(), static_cast<VstInt32>(copy.size()), true);
+    synth_->setChunk(copy.data(), static_cast<VstInt32>(copy.size()), program);
 }
 
 void HostedSynth::restoreCurrentProgram(int index)

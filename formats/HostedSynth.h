@@ -105,11 +105,11 @@ public:
     // brought back (a host that sends the program again after restoring must
     // not overwrite what it restored).
     void chooseProgram(int index);
-    std::vector<uint8_t> bankChunk();
-    std::vector<uint8_t> currentProgramChunk();
+    std::vector<uint8_t> bankChunk() { return chunk(false); }
+    std::vector<uint8_t> currentProgramChunk() { return chunk(true); }
     // The readers apply whatever part of the data is valid.
-    void loadBankChunk(const uint8_t* data, std::size_t size);
-    void loadProgramChunk(const uint8_t* data, std::size_t size);
+    void loadBankChunk(const uint8_t* data, std::size_t size) { loadChunk(false, data, size); }
+    void loadProgramChunk(const uint8_t* data, std::size_t size) { loadChunk(true, data, size); }
     // A saved state's program number; out-of-range numbers are ignored.
     void restoreCurrentProgram(int index);
 
@@ -126,6 +126,8 @@ private:
     static VstIntPtr VST_CALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                                void* ptr, float opt);
     VstIntPtr answer(VstInt32 opcode, VstInt32 index, float opt);
+    std::vector<uint8_t> chunk(bool program);
+    void loadChunk(bool program, const uint8_t* data, std::size_t size);
     void tellHost(int index, float value);
     void hostKnowsStoredValues();
     bool validIndex(int index) const { return index >= 0 && index < parameterCount_; }
