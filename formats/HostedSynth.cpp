@@ -144,8 +144,17 @@ void HostedSynth::deactivate()
     synth_->dispatcher(effMainsChanged, 0, 0, nullptr, 0.0f);
 }
 
-void HostedSynth::process(const Transport& transport, const MidiMessage* messages, uint32_t count, float* left,
-                          float* right, uint32_t frames)
+void HostedSynth::addMidi(uint32_t frame, const uint8_t* data, std::size_t size)
+{
+    if (data == nullptr || size == 0 || size > 3 || eventCount_ >= kMaxMidiMessages)
+        return;
+    VstMidiEvent& event = midiEvents_[static_cast<std::size_t>(eventCount_++)];
+    event.deltaFrames = static_cast<VstInt32>(frame);
+    std::memset(event.midiData, 0, sizeof event.midiData);
+    std::memcpy(event.midiData, data, size);
+}
+
+void HostedSynth::process(const Transport& transport, float* left, float* right, uint32_t frames)
 {
     // The same record a VST 2.4 host would give for this block.
     timeInfo_.samplePos = static_cast<double>(transport.frame);
@@ -154,21 +163,10 @@ void HostedSynth::process(const Transport& transport, const MidiMessage* message
     timeInfo_.flags = (transport.playing ? kVstTransportPlaying : 0) | (transport.positionValid ? kVstPpqPosValid : 0) |
                       (transport.tempoValid ? kVstTempoValid : 0);
 
-    // The engine ignores SysEx, as it does from a VST 2.4 host; longer
-    // messages are left out here rather than cut.
-    VstInt32 events = 0;
-    for (uint32_t i = 0; i < count && events < kMaxMidiMessages; ++i) {
-        const MidiMessage& message = messages[i];
-        if (message.size == 0 || message.size > 3)
-            continue;
-        VstMidiEvent& event = midiEvents_[static_cast<std::size_t>(events++)];
-        event.deltaFrames = static_cast<VstInt32>(message.frame);
-        std::memset(event.midiData, 0, sizeof event.midiData);
-        std::memcpy(event.midiData, message.data, message.size);
-    }
-    if (events > 0) {
-        eventList_->numEvents = events;
+    if (eventCount_ > 0) {
+        eventList_->numEvents = eventCount_;
         synth_->processEvents(eventList_);
+        eventCount_ = 0;
     }
     float* outputs[2] = {left, right};
     synth_->processReplacing(nullptr, outputs, static_cast<VstInt32>(frames));
@@ -266,36 +264,20 @@ void HostedSynth::chooseProgram(int index)
     hostKnowsStoredValues();
 }
 
-std::vector<uint8_t> HostedSynth::bankChunk()
+std::vector<uint8_t> HostedSynth::chunk(bool program)
 {
     void* data = nullptr;
-    const VstInt32 size = synth_->getChunk(&data, false);
+    const VstInt32 size = synth_->getChunk(&data, program);
     const auto* bytes = static_cast<const uint8_t*>(data);
     return std::vector<uint8_t>(bytes, bytes + (size > 0 ? size : 0));
 }
 
-std::vector<uint8_t> HostedSynth::currentProgramChunk()
-{
-    void* data = nullptr;
-    const VstInt32 size = synth_->getChunk(&data, true);
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    return std::vector<uint8_t>(bytes, bytes + (size > 0 ? size : 0));
-}
-
-void HostedSynth::loadBankChunk(const uint8_t* data, std::size_t size)
+void HostedSynth::loadChunk(bool program, const uint8_t* data, std::size_t size)
 {
     if (data == nullptr || size == 0 || size > 0x7fffffff)
         return;
     std::vector<uint8_t> copy(data, data + size);
-    synth_->setChunk(copy.data(), static_cast<VstInt32>(copy.size()), false);
-}
-
-void HostedSynth::loadProgramChunk(const uint8_t* data, std::size_t size)
-{
-    if (data == nullptr || size == 0 || size > 0x7fffffff)
-        return;
-    std::vector<uint8_t> copy(data, data + size);
-    synth_->setChunk(copy.data(), static_cast<VstInt32>(copy.size()), true);
+    synth_->setChunk(copy.data(), static_cast<VstInt32>(copy.size()), program);
 }
 
 void HostedSynth::restoreCurrentProgram(int index)

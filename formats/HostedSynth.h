@@ -11,10 +11,10 @@
 // Nothing here knows a plug-in format: the framework's plug-in and editor
 // classes (formats/PluginAdapter.cpp, formats/EditorAdapter.cpp) translate.
 //
-// Threads: process() runs on the audio thread and never allocates, locks or
-// waits. Parameter writes from the host may come from any thread. The
-// editor's calls and the EditorLink run on the editor's thread. State and
-// program calls come from the host's main thread.
+// Threads: beginBlock(), addMidi() and process() run on the audio thread
+// and never allocate, lock or wait. Parameter writes from the host may come
+// from any thread. The editor's calls and the EditorLink run on the editor's
+// thread. State and program calls come from the host's main thread.
 
 #include "formats/EditorEchoes.h"
 #include "vst/VstAbi.h"
@@ -39,14 +39,6 @@ public:
         double quarterNotes = 0.0; // musical position since the song start
         bool tempoValid = false;
         double tempo = 120.0; // quarter notes per minute
-    };
-
-    // One MIDI message of the block; the engine acts on every message at the
-    // start of the block, as with a VST 2.4 host.
-    struct MidiMessage {
-        uint32_t frame;
-        uint32_t size;
-        uint8_t data[4];
     };
 
     // What the editor's host calls become: the framework's editor class tells
@@ -76,8 +68,17 @@ public:
     void setBlockSize(int frames);
     void activate();
     void deactivate();
-    void process(const Transport& transport, const MidiMessage* messages, uint32_t count, float* left, float* right,
-                 uint32_t frames);
+    // One MIDI message of the coming block, `frame` frames into it, written
+    // straight into the event list the engine is handed; the engine acts on
+    // every message at the start of the block, as with a VST 2.4 host. It
+    // ignores system exclusive from such a host too: messages longer than
+    // three bytes are left out rather than cut (their bytes are not read),
+    // and so are those beyond kMaxMidiMessages.
+    void addMidi(uint32_t frame, const uint8_t* data, std::size_t size);
+    // Forgets the messages added for a block that was never rendered.
+    void beginBlock() { eventCount_ = 0; }
+    // Renders a block, the messages added since the last one first.
+    void process(const Transport& transport, float* left, float* right, uint32_t frames);
 
     // ---- Parameters ----
     // The value stored in the current program.
@@ -104,11 +105,11 @@ public:
     // brought back (a host that sends the program again after restoring must
     // not overwrite what it restored).
     void chooseProgram(int index);
-    std::vector<uint8_t> bankChunk();
-    std::vector<uint8_t> currentProgramChunk();
+    std::vector<uint8_t> bankChunk() { return chunk(false); }
+    std::vector<uint8_t> currentProgramChunk() { return chunk(true); }
     // The readers apply whatever part of the data is valid.
-    void loadBankChunk(const uint8_t* data, std::size_t size);
-    void loadProgramChunk(const uint8_t* data, std::size_t size);
+    void loadBankChunk(const uint8_t* data, std::size_t size) { loadChunk(false, data, size); }
+    void loadProgramChunk(const uint8_t* data, std::size_t size) { loadChunk(true, data, size); }
     // A saved state's program number; out-of-range numbers are ignored.
     void restoreCurrentProgram(int index);
 
@@ -125,6 +126,8 @@ private:
     static VstIntPtr VST_CALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                                void* ptr, float opt);
     VstIntPtr answer(VstInt32 opcode, VstInt32 index, float opt);
+    std::vector<uint8_t> chunk(bool program);
+    void loadChunk(bool program, const uint8_t* data, std::size_t size);
     void tellHost(int index, float value);
     void hostKnowsStoredValues();
     bool validIndex(int index) const { return index >= 0 && index < parameterCount_; }
@@ -138,6 +141,7 @@ private:
     std::vector<VstMidiEvent> midiEvents_;
     std::vector<unsigned char> eventListStorage_;
     VstEvents* eventList_ = nullptr;
+    VstInt32 eventCount_ = 0;
 
     EditorEchoes echoes_;
     // The value the host was last given or gave, per parameter (float bits).

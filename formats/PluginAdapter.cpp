@@ -213,17 +213,11 @@ void PluginAdapter::run(const float**, float** outputs, uint32_t frames, const M
         transport.tempo = position.bbt.beatsPerMinute;
     }
 
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < midiEventCount && count < HostedSynth::kMaxMidiMessages; ++i) {
-        const MidiEvent& event = midiEvents[i];
-        if (event.size == 0 || event.size > MidiEvent::kDataSize)
-            continue;
-        HostedSynth::MidiMessage& message = messages_[count++];
-        message.frame = event.frame;
-        message.size = event.size;
-        std::memcpy(message.data, event.data, sizeof message.data);
-    }
-    hosted.process(transport, messages_, count, outputs[0], outputs[1], frames);
+    // System exclusive, whose bytes the framework keeps elsewhere (dataExt),
+    // is left out unread.
+    for (uint32_t i = 0; i < midiEventCount; ++i)
+        hosted.addMidi(midiEvents[i].frame, midiEvents[i].data, midiEvents[i].size);
+    hosted.process(transport, outputs[0], outputs[1], frames);
 }
 
 Plugin* createPlugin()

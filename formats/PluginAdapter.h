@@ -53,8 +53,6 @@ protected:
     void sampleRateChanged(double rate) override;
 
 private:
-    HostedSynth::MidiMessage messages_[HostedSynth::kMaxMidiMessages];
-
     DISTRHO_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(PluginAdapter)
 };
 

@@ -19,7 +19,7 @@ class LiveSynth {
 public:
     explicit LiveSynth(HostedSynth& synth) : synth_(synth) {}
 
-    void beginBlock() { count_ = 0; }
+    void beginBlock() { synth_.beginBlock(); }
     // One message of the block, `frame` frames into it. Messages beyond the
     // block's capacity, and system exclusive ones, are left out.
     void addMidi(uint32_t frame, const uint8_t* data, std::size_t size);
@@ -30,7 +30,5 @@ public:
 
 private:
     HostedSynth& synth_;
-    HostedSynth::MidiMessage messages_[HostedSynth::kMaxMidiMessages];
-    uint32_t count_ = 0;
     std::atomic<int> pendingProgram_{-1};
 };

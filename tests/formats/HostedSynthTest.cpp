@@ -184,7 +184,7 @@ protected:
     {
         link->deliver();
         std::vector<float> l(static_cast<std::size_t>(frames)), r(l);
-        hosted->process(HostedSynth::Transport{}, nullptr, 0, l.data(), r.data(), static_cast<uint32_t>(frames));
+        hosted->process(HostedSynth::Transport{}, l.data(), r.data(), static_cast<uint32_t>(frames));
         hosted->editor()->idle();
         hosted->updateHost();
     }
