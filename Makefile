@@ -39,7 +39,7 @@ TSAN_TESTS = ^(Concurrency|Instances|Soak)\.
 # instrumentation changes what the compiler can prove.
 STRICT_FLAGS ?= -DTARVEL_STRICT_WARNINGS=ON
 
-.PHONY: all deps build test test-asan test-tsan demo docs clean install install-user package package-deb
+.PHONY: all deps build test test-asan test-tsan demo docs clean install install-files install-user package package-deb
 .PHONY: check format format-check
 
 all: build
@@ -131,16 +131,18 @@ clean:
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-install: $(BUILD)/CMakeCache.txt
+# Everything the three below take from the tree, built by the tree's
+# target of the same name.
+install-files: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target install-files
+
+install: install-files
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
-install-user: $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target install-files
+install-user: install-files
 	packaging/install-user.sh $(BUILD)
 
-package-deb: $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target install-files
+package-deb: install-files
 	cd $(BUILD) && cpack -G DEB
 
 # Then the Windows zip (package-windows, below).

@@ -3,6 +3,7 @@
 #include "gui/CBitmap.h"
 #include "gui/PlatformImage.h"
 
+#include <array>
 #include <mutex>
 
 namespace {
@@ -55,6 +56,13 @@ struct EditorImages::Decoded {
 
 namespace {
 
+// A set's image fields, in the order of kNames.
+std::array<CBitmap**, kImageCount> fieldsOf(EditorImages& set)
+{
+    return {&set.bend, &set.bendHot,  &set.layout, &set.dice, &set.init,
+            &set.knob, &set.knobBend, &set.reset,  &set.sync};
+}
+
 // Does not keep the set alive: the editors' sets do.
 std::weak_ptr<const EditorImages::Decoded>& cache()
 {
@@ -76,9 +84,8 @@ std::unique_ptr<EditorImages> EditorImages::acquire()
             ++decodes();
         }
     }
-    CBitmap** fields[kImageCount] = {&set->bend, &set->bendHot,  &set->layout, &set->dice, &set->init,
-                                     &set->knob, &set->knobBend, &set->reset,  &set->sync};
-    for (int i = 0; i < kImageCount; ++i) {
+    const std::array<CBitmap**, kImageCount> fields = fieldsOf(*set);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
         // An image that is not there stays empty, as a missing one always is.
         const PlatformImage* pixels = set->decoded_->images[i]->platformImage();
         *fields[i] = new CBitmap(pixels ? pixels->share() : nullptr);
@@ -107,7 +114,7 @@ void EditorImages::release()
 {
     // Controls still drawing an image keep their own reference to it, and
     // the image keeps its pixels.
-    for (CBitmap** image : {&bend, &bendHot, &layout, &dice, &init, &knob, &knobBend, &reset, &sync}) {
+    for (CBitmap** image : fieldsOf(*this)) {
         if (*image)
             (*image)->forget();
         *image = nullptr;

@@ -237,10 +237,5 @@ const char* auditionUsage()
 
 int runAuditionCommand(int argc, char** argv)
 {
-    try {
-        return audition(parse(argc, argv));
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "tarvel-host: %s (see tarvel-host --help)\n", e.what());
-        return 2;
-    }
+    return audition(parse(argc, argv));
 }

@@ -9,5 +9,6 @@
 const char* auditionUsage();
 
 // argv holds the words after `audition`. Returns the process exit status;
-// errors in the plug-in, the bank or the output raise HostError.
+// errors in the plug-in, the bank or the output raise HostError, a command
+// line it cannot follow UsageError (main() reports both).
 int runAuditionCommand(int argc, char** argv);

@@ -1,8 +1,8 @@
 #include "host/Presets.h"
+#include "host/AudioFileSink.h"
 #include "host/FxContainer.h"
 #include "host/HostError.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,17 +11,6 @@
 namespace TarvelHost {
 
 namespace {
-
-std::string extension(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return "";
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext;
-}
 
 // A plug-in that hands out no chunk has nothing to save: that is an error,
 // and nothing is written, rather than an empty preset.
@@ -88,7 +77,7 @@ std::string loadPreset(Plugin& plugin, const std::string& path)
 
 void checkPresetPath(const std::string& path)
 {
-    std::string ext = extension(path);
+    std::string ext = lowerExtension(path);
     if (ext != "fxp" && ext != "fxb")
         throw HostError("cannot save to " + path + ": the name must end in .fxp (program) or .fxb (bank)");
     if (access(path.c_str(), F_OK) == 0) {
@@ -107,7 +96,7 @@ std::string savePreset(Plugin& plugin, const std::string& path)
     checkPresetPath(path);
     bool opaque = plugin.hasChunks();
     std::vector<uint8_t> bytes;
-    if (extension(path) == "fxp") {
+    if (lowerExtension(path) == "fxp") {
         bytes = writeFxProgram(currentProgram(plugin, opaque, path));
     } else {
         FxBank bank;

@@ -21,21 +21,21 @@ if(WIN32)
   # measures every program, is for Linux.
   list(REMOVE_ITEM _host_sources ${CMAKE_SOURCE_DIR}/host/AuditionCommand.cpp ${CMAKE_SOURCE_DIR}/host/Loudness.cpp)
   file(GLOB _host_win32 CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
-  add_library(tarvel_hostlib STATIC ${_host_sources} ${_host_win32})
-  target_include_directories(tarvel_hostlib PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(tarvel_hostlib PUBLIC tarvel_presets)
-else()
-pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+  list(APPEND _host_sources ${_host_win32})
+endif()
 add_library(tarvel_hostlib STATIC ${_host_sources})
 target_include_directories(tarvel_hostlib PUBLIC ${CMAKE_SOURCE_DIR})
-# The editor command shows a plug-in's window: X11 for the window, cairo for
-# the screenshot.
-pkg_check_modules(HOSTX REQUIRED IMPORTED_TARGET x11 cairo)
-# Loudness (EBU R128) for the bank audition and the factory bank's tests.
-pkg_check_modules(EBUR128 REQUIRED IMPORTED_TARGET libebur128)
-find_package(Threads REQUIRED)
-target_link_libraries(tarvel_hostlib PUBLIC tarvel_presets PkgConfig::SNDFILE PkgConfig::HOSTX PkgConfig::EBUR128 Threads::Threads
-                      ${CMAKE_DL_LIBS})
+target_link_libraries(tarvel_hostlib PUBLIC tarvel_presets)
+if(NOT WIN32)
+  pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+  # The editor command shows a plug-in's window: X11 for the window, cairo for
+  # the screenshot.
+  pkg_check_modules(HOSTX REQUIRED IMPORTED_TARGET x11 cairo)
+  # Loudness (EBU R128) for the bank audition and the factory bank's tests.
+  pkg_check_modules(EBUR128 REQUIRED IMPORTED_TARGET libebur128)
+  find_package(Threads REQUIRED)
+  target_link_libraries(tarvel_hostlib PUBLIC PkgConfig::SNDFILE PkgConfig::HOSTX PkgConfig::EBUR128 Threads::Threads
+                        ${CMAKE_DL_LIBS})
 endif()
 
 add_executable(tarvel-host ${CMAKE_SOURCE_DIR}/host/main.cpp)
